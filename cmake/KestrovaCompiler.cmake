@@ -1,0 +1,10 @@
+# Warnings and sanitizers for every target of the project.
+add_compile_options(-Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(KESTROVA_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(KESTROVA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+  add_compile_definitions(KESTROVA_SANITIZED=1)
+endif()
