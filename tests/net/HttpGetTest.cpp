@@ -100,6 +100,7 @@ TEST_F(HttpGetTest, HttpErrorsReportTheStatusAndTraceOneLine) {
 
 TEST_F(HttpGetTest, RefusedConnectionReportsTheLibcurlCode) {
     std::string body;
+    StderrCapture quiet;
     const CurlResult result =
         get("http://127.0.0.1:" + std::to_string(unusedPort()) + "/advert", body);
     EXPECT_EQ(result.code, 7);
@@ -125,6 +126,7 @@ TEST_F(HttpGetTest, AcceptsASelfSignedHttpsServer) {
 
 TEST_F(HttpGetTest, OnlyWebProtocolsAreFetched) {
     std::string body;
+    StderrCapture quiet;
     EXPECT_EQ(get("file:///etc/hostname", body).code, CURLE_UNSUPPORTED_PROTOCOL);
     EXPECT_NE(get(http.url("/to-file"), body).code, 200);
     EXPECT_EQ(body, "");
