@@ -64,6 +64,17 @@ TEST_F(AdvertClientTest, AnEndpointWithAQueryGetsTheTimeAppended) {
     EXPECT_EQ(lastTarget(), "/advert?lang=zh&time=1700000000");
 }
 
+TEST_F(AdvertClientTest, TheRequestUrlIsCutAt1023Characters) {
+    writeFile(config, "[CONFIG]\nlast_adv_time=42\n");
+    const std::string padded = http.url("/advert?pad=" + std::string(1000, 'p'));
+    const std::string origin = http.url("");
+    std::string body;
+    StderrCapture quiet;
+    AdvertClient::GetInstance()->FetchAdvert(body, ansiToWide(padded));
+    const std::string sent = (padded + "&time=42").substr(0, 1023);
+    EXPECT_EQ(lastTarget(), sent.substr(origin.size()));
+}
+
 TEST_F(AdvertClientTest, AnHttpErrorFailsAndHandsTheBodyBack) {
     status = 500;
     std::string body = "stale";
