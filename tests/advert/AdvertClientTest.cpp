@@ -83,11 +83,5 @@ TEST_F(AdvertClientTest, AnHttpErrorFailsAndHandsTheBodyBack) {
     EXPECT_EQ(body, R"({"type":0,"context":"hello"})");
 }
 
-TEST_F(AdvertClientTest, ProductEndpointIsTheCompiledOne) {
-    const std::wstring compiled = advertEndpoint();
-    EXPECT_EQ(compiled.rfind(L"http://", 0), 0u);
-    EXPECT_EQ(compiled.substr(compiled.size() - 7), L"/advert");
-}
-
 }  // namespace
 }  // namespace kestrova::test
