@@ -1,7 +1,7 @@
 // The window caption from the product's registry name: configured, missing, unusable, and
 // the cases that only a user without administrator rights meets, run as user "nobody".
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
