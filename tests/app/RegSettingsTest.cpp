@@ -1,21 +1,18 @@
 // The window caption from the product's registry name: configured, missing, unusable, and
 // the cases that only a user without administrator rights meets, run as user "nobody".
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
-#include <vector>
+#include <memory>
+#include <optional>
 
 #include "app/RegSettings.h"
 #include "platform/registry/RegistryRoot.h"
 #include "tests/platform/registry/TempFolder.h"
-
-extern char** environ;
 
 namespace kestrova::test {
 namespace {
@@ -24,48 +21,20 @@ namespace fs = std::filesystem;
 
 const std::wstring kSuffix = L"升级程序";
 
-struct ProgramResult {
-    int status = -1;
+// Runs a command and returns its standard output, or nothing when it fails. The arguments
+// are paths made by the test, free of characters the shell would interpret.
+std::optional<std::string> runCommand(const std::string& command) {
+    std::unique_ptr<FILE, decltype(&::pclose)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    if (!pipe) {
+        return std::nullopt;
+    }
     std::string output;
-};
-
-// Runs a program and collects its standard output. The leak checker's options are left
-// out: the suppression file need not be readable by the other user.
-ProgramResult runProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "LSAN_OPTIONS=", 13) != 0) {
-            env.push_back(*e);
-        }
-    }
-    env.push_back(nullptr);
-
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        return {};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ProgramResult result;
     char chunk[256];
-    for (ssize_t got; (got = ::read(out[0], chunk, sizeof chunk)) > 0;) {
-        result.output.append(chunk, static_cast<std::size_t>(got));
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0;) {
+        output.append(chunk, got);
     }
-    ::close(out[0]);
-    if (spawned == 0) {
-        ::waitpid(pid, &result.status, 0);
-    }
-    return result;
+    const int status = ::pclose(pipe.release());
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? std::optional(output) : std::nullopt;
 }
 
 class RegSettings : public ::testing::Test {
@@ -83,15 +52,14 @@ protected:
     std::string runUnprivileged(const char* mode) {
         const std::string probe = m_tmp.path() + "/registry_probe";
         fs::copy_file(KESTROVA_REGISTRY_PROBE, probe, fs::copy_options::overwrite_existing);
-        std::vector<std::string> args;
+        // The leak checker's suppression file need not be readable by the other user.
+        std::string command = "env -u LSAN_OPTIONS ";
         if (::geteuid() == 0) {
-            args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+            command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
         }
-        args.insert(args.end(), {probe, mode, hive()});
-        const ProgramResult result = runProgram(args);
-        EXPECT_TRUE(WIFEXITED(result.status) && WEXITSTATUS(result.status) == 0)
-            << "probe status " << result.status;
-        return result.output;
+        const auto output = runCommand(command + probe + " " + mode + " " + hive());
+        EXPECT_TRUE(output.has_value()) << "the probe failed";
+        return output.value_or("");
     }
 
     // Takes write rights away from other users (root still has them, like an administrator).

@@ -109,30 +109,6 @@ TEST_F(Registry, ValueIsTheFileTextWithoutOneTrailingNewline) {
     RegCloseKey(key);
 }
 
-TEST_F(Registry, ShortBufferGetsTheNeededSizeAndStaysUntouched) {
-    HKEY key = productKey();
-    writeFile(hive() + "/SOFTWARE/Kestrova/appname", "Reader\n");
-    const DWORD needed = 6 * sizeof(wchar_t);
-
-    DWORD size = 0;
-    EXPECT_EQ(RegQueryValueExW(key, L"appname", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, needed);
-
-    wchar_t buffer[8] = {L'x', L'x', L'x', L'x', L'x', L'x', L'x', L'x'};
-    size = needed - 1;
-    EXPECT_EQ(
-        RegQueryValueExW(key, L"appname", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
-        ERROR_MORE_DATA);
-    EXPECT_EQ(size, needed);
-    EXPECT_EQ(std::wstring(buffer, 8), L"xxxxxxxx");
-
-    EXPECT_EQ(
-        RegQueryValueExW(key, L"appname", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
-        ERROR_SUCCESS);
-    EXPECT_EQ(std::wstring(buffer, 8), L"Readerxx");
-    RegCloseKey(key);
-}
-
 TEST_F(Registry, UnusableValueFilesAreRefusedPromptly) {
     HKEY key = productKey();
     const std::string folder = hive() + "/SOFTWARE/Kestrova/";

@@ -22,7 +22,14 @@ public:
         m_strPath = pattern;
     }
     ~TempFolder() {
+        // Tests take write rights away from folders; give them back so everything goes.
         std::error_code ignored;
+        std::filesystem::recursive_directory_iterator it(m_strPath, ignored), end;
+        for (; !ignored && it != end; it.increment(ignored)) {
+            if (it->is_directory(ignored)) {
+                ::chmod(it->path().c_str(), 0755);
+            }
+        }
         std::filesystem::remove_all(m_strPath, ignored);
     }
     TempFolder(const TempFolder&) = delete;
