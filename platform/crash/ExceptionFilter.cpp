@@ -135,8 +135,8 @@ uint32_t getModuleFileName(char* buffer, uint32_t size) {
         return 0;
     }
     // A path that fills the buffer may have been cut; a cut path could name another file.
-    const ssize_t length = ::readlink("/proc/self/exe", buffer, size - 1);
-    if (length <= 0 || static_cast<size_t>(length) >= size - 1) {
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, size);
+    if (length <= 0 || static_cast<size_t>(length) >= size) {
         buffer[0] = '\0';
         return 0;
     }
