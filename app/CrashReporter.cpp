@@ -19,7 +19,9 @@ constexpr char kDumpSuffix[] = ".dmp";
 constexpr uint32_t kMaxPath = 4096;
 
 _purecall_handler g_previousPurecall = nullptr;
+#if !defined(KESTROVA_SANITIZED)
 LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
+#endif
 
 // In the fresh process a crash starts: show the box, then leave before anything else of
 // the program runs.
