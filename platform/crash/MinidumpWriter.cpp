@@ -28,6 +28,9 @@ constexpr size_t kStreamCount = 8;
 // zone) up to this many bytes above it, within its mapping.
 constexpr uint64_t kStackBelow = 128;
 constexpr uint64_t kStackAbove = 64 * 1024;
+// After a stack overflow the stack pointer lies below the stack's lowest page, in the gap
+// the kernel keeps free for growth; the saved window then starts at that page.
+constexpr uint64_t kOverflowReach = 64 * 1024;
 
 // Everything the writer touches while a crash is handled lives here, in static storage,
 // so that nothing is allocated then. One crash at a time uses it.
@@ -170,9 +173,14 @@ void writeThreads(DumpOutput& out, const MINIDUMP_EXCEPTION_INFORMATION& info, c
                   LocationDescriptor context) {
     const uint64_t sp = stackPointerOf(info.ExceptionPointers->context);
     MemoryDescriptor stack{};
-    if (const MapsEntry* region = maps.find(sp); region != nullptr) {
-        const uint64_t low = sp - region->start > kStackBelow ? sp - kStackBelow : region->start;
-        const uint64_t high = region->end - sp > kStackAbove ? sp + kStackAbove : region->end;
+    const MapsEntry* region = maps.findAtOrAbove(sp);
+    if (region != nullptr && region->readable &&
+        (region->start <= sp || region->start - sp <= kOverflowReach)) {
+        const uint64_t anchor = sp < region->start ? region->start : sp;
+        const uint64_t low =
+            anchor - region->start > kStackBelow ? anchor - kStackBelow : region->start;
+        const uint64_t high =
+            region->end - anchor > kStackAbove ? anchor + kStackAbove : region->end;
         out.align(16);
         stack.startOfMemoryRange = low;
         stack.memory = out.appendMemory(low, high - low);

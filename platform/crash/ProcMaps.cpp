@@ -109,7 +109,7 @@ size_t MapsView::parse(const char* text, size_t length) {
     return m_count;
 }
 
-const MapsEntry* MapsView::find(uint64_t address) const {
+const MapsEntry* MapsView::findAtOrAbove(uint64_t address) const {
     size_t low = 0;
     size_t high = m_count;
     while (low < high) {
@@ -120,10 +120,12 @@ const MapsEntry* MapsView::find(uint64_t address) const {
             high = middle;
         }
     }
-    if (low < m_count && m_entries[low].start <= address) {
-        return &m_entries[low];
-    }
-    return nullptr;
+    return low < m_count ? &m_entries[low] : nullptr;
+}
+
+const MapsEntry* MapsView::find(uint64_t address) const {
+    const MapsEntry* entry = findAtOrAbove(address);
+    return entry != nullptr && entry->start <= address ? entry : nullptr;
 }
 
 bool MapsView::isReadable(uint64_t address, uint64_t length) const {

@@ -34,6 +34,9 @@ public:
     // The mapping holding the address, or null.
     const MapsEntry* find(uint64_t address) const;
 
+    // The mapping holding the address or else the nearest one above it, or null.
+    const MapsEntry* findAtOrAbove(uint64_t address) const;
+
     // True when every byte of [address, address + length) lies in readable mappings.
     bool isReadable(uint64_t address, uint64_t length) const;
 

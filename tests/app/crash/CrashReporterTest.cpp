@@ -95,6 +95,8 @@ TEST_F(CrashReporterTest, EveryCrashLeavesADumpThatLldbUnwindsToTheCrashingFunct
         const std::string lldb = lldbOutput();
         EXPECT_THAT(lldb, HasSubstr(std::string("stop reason = signal ") + row.signalName));
         EXPECT_THAT(lldb, HasSubstr(row.function));
+        // A caller's frame is found only when the stack made it into the dump.
+        EXPECT_THAT(lldb, HasSubstr("frame #1:"));
         // The selected thread ("* thread") is the one that crashed.
         EXPECT_TRUE(
             std::regex_search(lldb, std::regex("\\* thread #[0-9]+: tid = " + thread + ",")))

@@ -254,55 +254,5 @@ TEST(ModuleFileName, GivesTheExecutablesPathOrNothingWhenItDoesNotFit) {
     EXPECT_EQ(getModuleFileName(buffer, tight + 1), expected.size());
 }
 
-long neverCalled(EXCEPTION_POINTERS*) {
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-long alsoNeverCalled(EXCEPTION_POINTERS*) {
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-TEST(UnhandledExceptionFilter, InstallsOnTheAlternateStackAndPutsTheOldDispositionsBack) {
-    constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    struct sigaction busBefore {};
-    ::sigaction(SIGBUS, &ignore, &busBefore);
-    struct sigaction before[5];
-    for (int i = 0; i < 5; ++i) {
-        ::sigaction(kSignals[i], nullptr, &before[i]);
-    }
-    stack_t stackBefore{};
-    ::sigaltstack(nullptr, &stackBefore);
-
-    EXPECT_EQ(SetUnhandledExceptionFilter(neverCalled), nullptr);
-    EXPECT_EQ(SetUnhandledExceptionFilter(alsoNeverCalled), neverCalled);
-    for (int signalNumber : kSignals) {
-        SCOPED_TRACE(signalNumber);
-        struct sigaction now {};
-        ::sigaction(signalNumber, nullptr, &now);
-        EXPECT_NE(now.sa_flags & SA_ONSTACK, 0);
-        EXPECT_NE(now.sa_flags & SA_SIGINFO, 0);
-    }
-    stack_t stackInstalled{};
-    ::sigaltstack(nullptr, &stackInstalled);
-    EXPECT_EQ(stackInstalled.ss_flags & SS_DISABLE, 0);
-
-    EXPECT_EQ(SetUnhandledExceptionFilter(nullptr), alsoNeverCalled);
-    for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE(kSignals[i]);
-        struct sigaction now {};
-        ::sigaction(kSignals[i], nullptr, &now);
-        EXPECT_EQ(reinterpret_cast<void*>(now.sa_handler),
-                  reinterpret_cast<void*>(before[i].sa_handler));
-        constexpr int kChosenFlags = SA_SIGINFO | SA_ONSTACK | SA_RESTART | SA_NODEFER;
-        EXPECT_EQ(now.sa_flags & kChosenFlags, before[i].sa_flags & kChosenFlags);
-    }
-    stack_t stackAfter{};
-    ::sigaltstack(nullptr, &stackAfter);
-    EXPECT_EQ(stackAfter.ss_flags, stackBefore.ss_flags);
-    EXPECT_EQ(stackAfter.ss_sp, stackBefore.ss_sp);
-    ::sigaction(SIGBUS, &busBefore, nullptr);
-}
-
 }  // namespace
 }  // namespace kestrova

@@ -68,6 +68,8 @@ TEST(ProcMapsView, KeepsOrderedWholeLinesAndAnswersReadability) {
     EXPECT_EQ(maps.find(0x2fff), &maps[1]);
     EXPECT_EQ(maps.find(0x4000), nullptr);
     EXPECT_EQ(maps.find(0x7000), nullptr);
+    EXPECT_EQ(maps.findAtOrAbove(0x4800), &maps[3]);
+    EXPECT_EQ(maps.findAtOrAbove(0x6000), nullptr);
 
     struct Row {
         uint64_t address, length;
