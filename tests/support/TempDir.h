@@ -1,5 +1,5 @@
-// Helpers for tests that work on real files: a private temporary folder removed with its
-// contents at the end of the test, and whole-file read and write.
+// A private temporary folder removed with its contents at the end of a test, and whole-file
+// reads and writes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,10 +15,8 @@ namespace kestrova::test {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX");
-        if (mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed for " << pattern;
-        }
+        std::string pattern = std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX";
+        EXPECT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
         m_path = pattern;
     }
     ~TempDir() {
@@ -36,15 +34,12 @@ private:
 };
 
 inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << "cannot write " << path;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
 }
 
