@@ -8,6 +8,7 @@
 #include <langinfo.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <iterator>

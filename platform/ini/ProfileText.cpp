@@ -1,5 +1,6 @@
 #include "platform/ini/ProfileText.h"
 
+#include <cstdint>
 #include <cwctype>
 #include <iterator>
 #include <vector>
