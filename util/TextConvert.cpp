@@ -42,16 +42,19 @@ std::wstring_view untilNul(const std::wstring& text) {
 }
 
 std::string encodeUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    auto sink = std::back_inserter(out);
+    // Sized for the worst case and trimmed after: no growth checks in the loop.
+    std::string out(text.size() * 4, '\0');
+    char* p = out.data();
     for (const wchar_t c : text) {
-        if (isScalarValue(c)) {
-            sink = utf8::unchecked::append(static_cast<std::uint32_t>(c), sink);
+        if (c >= 0 && c < 0x80) {
+            *p++ = static_cast<char>(c);
+        } else if (isScalarValue(c)) {
+            p = utf8::unchecked::append(static_cast<std::uint32_t>(c), p);
         } else {
-            out.push_back('?');
+            *p++ = '?';
         }
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
     return out;
 }
 
@@ -72,16 +75,33 @@ std::string encodeLocale(std::wstring_view text) {
     return out;
 }
 
-std::wstring decodeUtf8(std::string_view text) {
-    std::string valid;
-    valid.reserve(text.size());
-    utf8::replace_invalid(text.begin(), text.end(), std::back_inserter(valid),
-                          static_cast<std::uint32_t>(kReplacement));
-    std::wstring out;
-    out.reserve(valid.size());
-    for (auto it = valid.begin(); it != valid.end();) {
-        out.push_back(static_cast<wchar_t>(utf8::unchecked::next(it)));
+// Valid UTF-8, the usual case, is decoded as it is; anything else is repaired first.
+std::string_view validUtf8(std::string_view text, std::string& repaired) {
+    if (utf8::find_invalid(text.begin(), text.end()) == text.end()) {
+        return text;
     }
+    repaired.reserve(text.size() + 8);
+    utf8::replace_invalid(text.begin(), text.end(), std::back_inserter(repaired),
+                          static_cast<std::uint32_t>(kReplacement));
+    return repaired;
+}
+
+std::wstring decodeUtf8(std::string_view text) {
+    std::wstring out(text.size(), L'\0');
+    wchar_t* p = out.data();
+    // URLs and numbers are plain ASCII: widened without any decoding.
+    std::size_t ascii = 0;
+    while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) {
+        *p++ = static_cast<wchar_t>(text[ascii++]);
+    }
+    std::string repaired;
+    const std::string_view rest = validUtf8(text.substr(ascii), repaired);
+    // Every decoded character, a replacement included, uses up at least one input byte, so
+    // the buffer sized by bytes is always large enough.
+    for (auto it = rest.begin(); it != rest.end();) {
+        *p++ = static_cast<wchar_t>(utf8::unchecked::next(it));
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
     return out;
 }
 
@@ -131,13 +151,10 @@ std::wstring ansiToWide(const std::string& text) {
 std::string utf8ToAnsi(std::string text) {
     const std::string_view utf8 = untilNul(text);
     if (narrowIsUtf8()) {
-        // Replacing the malformed bytes is the whole conversion; utfcpp also rejects
-        // encoded surrogates, so the result equals the round trip through wide text.
-        std::string out;
-        out.reserve(utf8.size());
-        utf8::replace_invalid(utf8.begin(), utf8.end(), std::back_inserter(out),
-                              static_cast<std::uint32_t>(kReplacement));
-        return out;
+        // Repairing the malformed bytes is the whole conversion; utfcpp also rejects encoded
+        // surrogates, so the result equals the round trip through wide text.
+        std::string repaired;
+        return std::string(validUtf8(utf8, repaired));
     }
     return encodeLocale(decodeUtf8(utf8));
 }
