@@ -74,6 +74,7 @@ private:
     HWND handleOf(Window xid) const;
 
     void setProperties(Native& w, const NativeWindowParams& params);
+    void setCaptionProperties(Window xid, const std::wstring& caption);
     void updateSizeHints(Native& w);
     void placeNative(Native& w);
     void paint(HWND handle, Native& w);
