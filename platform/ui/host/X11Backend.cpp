@@ -2,9 +2,7 @@
 #include "platform/ui/host/X11Backend.h"
 
 #include <X11/Xatom.h>
-#include <X11/keysym.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>

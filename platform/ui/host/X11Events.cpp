@@ -60,8 +60,23 @@ void X11Backend::processPending() {
 void X11Backend::keepTopmostOnTop() {
     for (auto& [handle, w] : m_windows) {
         if (w.topmost && w.visible)
-            raise(w);
+            reraise(w);
     }
+}
+
+// Another program that keeps its own window on top the same way would answer every
+// raise with one of its own; past a few raises a second the pop-up lets it be for a while
+// rather than spin.
+void X11Backend::reraise(Native& w) {
+    auto now = std::chrono::steady_clock::now();
+    if (now - w.raiseWindowStart > std::chrono::seconds(1)) {
+        w.raiseWindowStart = now;
+        w.raisesInWindow = 0;
+    }
+    if (++w.raisesInWindow > kMaxRaisesPerSecond) {
+        return;
+    }
+    raise(w);
 }
 
 void X11Backend::handleEvent(XEvent& ev) {
@@ -99,8 +114,9 @@ void X11Backend::handleEvent(XEvent& ev) {
             w->dirty = true;
             break;
         case VisibilityNotify:
-            if (w->topmost && ev.xvisibility.state != VisibilityUnobscured)
-                raise(*w);
+            if (w->topmost && ev.xvisibility.state != VisibilityUnobscured) {
+                reraise(*w);
+            }
             break;
         case ButtonPress:
             if (ev.xbutton.button == Button1)
