@@ -14,8 +14,6 @@ constexpr const char* kJsonType = "application/json; charset=utf-8";
 
 // A GET carries no body; anything larger than this is refused before it is read.
 constexpr std::size_t kMaxRequestBody = 1024;
-constexpr int kTimeoutSeconds = 5;
-constexpr std::size_t kKeepAliveRequests = 20;
 constexpr std::size_t kWorkerThreads = 8;
 constexpr std::size_t kPictureChunk = 64 * 1024;
 
@@ -79,17 +77,17 @@ AdvertServer::AdvertServer(AdvertCatalog catalog, std::chrono::seconds minInterv
     : m_catalog(std::move(catalog)),
       m_clock(clock),
       m_selector(m_catalog.adverts, minInterval, std::move(clock)),
-      m_log(log) {
+      m_log(log),
+      m_server(m_limits) {
     configureLimits();
     installRoutes();
 }
 
 void AdvertServer::configureLimits() {
     m_server.set_payload_max_length(kMaxRequestBody);
-    m_server.set_read_timeout(kTimeoutSeconds, 0);
-    m_server.set_write_timeout(kTimeoutSeconds, 0);
-    m_server.set_keep_alive_timeout(kTimeoutSeconds);
-    m_server.set_keep_alive_max_count(kKeepAliveRequests);
+    // The connection loop enforces these; the library only announces them to clients.
+    m_server.set_keep_alive_timeout(m_limits.keepAliveTimeout.count());
+    m_server.set_keep_alive_max_count(m_limits.keepAliveRequests);
     // The library owns and deletes the queue it gets from this factory.
     m_server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
 }
@@ -107,9 +105,10 @@ void AdvertServer::installRoutes() {
             res.status = 500;
             res.set_content("", "text/plain");
         });
-    m_server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
-        logRequest(req, res);
-    });
+    // Logged just before the response is written rather than after, so that a client that
+    // has its answer can rely on the line being there (and lines follow answer order).
+    m_server.set_post_routing_handler(
+        [this](const httplib::Request& req, httplib::Response& res) { logRequest(req, res); });
 }
 
 void AdvertServer::handleAdvert(const httplib::Request& req, httplib::Response& res) {

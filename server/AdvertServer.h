@@ -8,8 +8,6 @@
 // and every request leaves one line in the request log.
 #pragma once
 
-#include <httplib.h>
-
 #include <atomic>
 #include <chrono>
 #include <ostream>
@@ -17,6 +15,7 @@
 
 #include "server/AdvertCatalog.h"
 #include "server/AdvertSelector.h"
+#include "server/BoundedHttpServer.h"
 #include "server/RequestLog.h"
 
 namespace kestrova {
@@ -49,7 +48,8 @@ private:
     Clock m_clock;
     AdvertSelector m_selector;
     RequestLog m_log;
-    httplib::Server m_server;
+    ConnectionLimits m_limits;
+    BoundedHttpServer m_server;
     std::atomic<bool> m_bRunStarted{false};
     std::atomic<bool> m_bRunDone{false};
     std::atomic<bool> m_bStopRequested{false};

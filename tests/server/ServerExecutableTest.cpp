@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -76,12 +75,14 @@ public:
 
     // The port announced on the start-up line, or -1.
     int waitForPort() const {
-        const std::regex announced(R"(listening on http://127\.0\.0\.1:(\d+)/advert)");
+        const std::string announced = "listening on http://127.0.0.1:";
         for (int i = 0; i < 1000; ++i) {
-            std::smatch match;
             const std::string out = stdoutText();
-            if (std::regex_search(out, match, announced)) {
-                return std::stoi(match[1]);
+            const std::size_t at = out.find(announced);
+            const std::size_t end = out.find("/advert\n", at);
+            if (at != std::string::npos && end != std::string::npos) {
+                const std::size_t from = at + announced.size();
+                return std::stoi(out.substr(from, end - from));
             }
             std::this_thread::sleep_for(10ms);
         }
