@@ -4,7 +4,6 @@
 #include <json/json.h>
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -92,44 +91,30 @@ TEST(AdvertServer, ServesTextThenPictureAsThePopUpReadsThem) {
     const std::string png = test::fakePng("the picture bytes");
     LiveServer server(kTwoAdverts, seconds{0}, png);
     httplib::Client client = server.client();
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
 
+    // Whole-value comparison: a "type" sent as a string or a real would not be equal.
     httplib::Result text = client.Get("/advert?time=0");
     ASSERT_TRUE(text);
     EXPECT_EQ(text->status, 200);
     EXPECT_EQ(text->get_header_value("Content-Type"), "application/json; charset=utf-8");
     // CJK travels as UTF-8 bytes, not as escapes a reader might not decode.
     EXPECT_NE(text->body.find("批注 Annotate"), std::string::npos) << text->body;
-    Json::Value answer = parseJson(text->body);
-    ASSERT_TRUE(answer.isObject());
-    EXPECT_TRUE(answer["type"].isInt());
-    EXPECT_EQ(answer["type"].asInt(), 0);
-    EXPECT_EQ(answer["title"].asString(), "新功能 New");
-    EXPECT_EQ(answer["context"].asString(), "批注 Annotate");
-    EXPECT_EQ(answer["click_url"].asString(), "https://example.com/t");
-    EXPECT_FALSE(answer.isMember("img_url"));
+    EXPECT_EQ(parseJson(text->body), parseJson(R"({"title": "新功能 New", "type": 0,
+        "context": "批注 Annotate", "click_url": "https://example.com/t"})"));
 
     httplib::Result picture = client.Get("/advert?time=0");
     ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->status, 200);
-    answer = parseJson(picture->body);
-    EXPECT_EQ(answer["type"].asInt(), 1);
-    EXPECT_EQ(answer["title"].asString(), "图片 Picture");
-    EXPECT_EQ(answer["click_url"].asString(), "https://example.org/p");
-    EXPECT_FALSE(answer.isMember("context"));
-    const std::string imgUrl = answer["img_url"].asString();
-    const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
-    ASSERT_EQ(imgUrl, base + "/images/pic.png");
-
-    // The img_url really fetches the picture, with its type.
-    httplib::Result image = client.Get(imgUrl.substr(base.size()));
+    EXPECT_EQ(parseJson(picture->body),
+              parseJson(R"({"title": "图片 Picture", "type": 1, "img_url": ")" + base +
+                        R"(/images/pic.png", "click_url": "https://example.org/p"})"));
+    httplib::Result image = client.Get("/images/pic.png");
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->status, 200);
     EXPECT_EQ(image->get_header_value("Content-Type"), "image/png");
     EXPECT_EQ(image->body, png);
 
     // Round robin comes back to the first.
-    answer = parseJson(client.Get("/advert")->body);
-    EXPECT_EQ(answer["type"].asInt(), 0);
+    EXPECT_EQ(parseJson(client.Get("/advert")->body)["type"], 0);
 }
 
 TEST(AdvertServer, PictureUrlFollowsTheHostTheClientUsedButOnlyAPlainOne) {
@@ -250,36 +235,6 @@ TEST(AdvertServer, ImagesServeOnlyListedPictures) {
         SCOPED_TRACE(path);
         EXPECT_EQ(statusOf(client, path), 404);
     }
-}
-
-TEST(AdvertServer, RotationGivesEachAdvertItsTurnUnderConcurrentRequests) {
-    LiveServer server(R"([
-        {"kind": "text", "title": "a", "text": "t", "link": "http://x"},
-        {"kind": "text", "title": "b", "text": "t", "link": "http://x"},
-        {"kind": "text", "title": "c", "text": "t", "link": "http://x"}
-    ])",
-                      seconds{0});
-    constexpr int kThreads = 4;
-    constexpr int kPerThread = 15;
-    std::map<std::string, int> counts;
-    std::mutex countsLock;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            httplib::Client client = server.client();
-            for (int i = 0; i < kPerThread; ++i) {
-                httplib::Result result = client.Get("/advert");
-                std::string title = result ? parseJson(result->body)["title"].asString() : "";
-                std::lock_guard<std::mutex> guard(countsLock);
-                ++counts[title];
-            }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    const int each = kThreads * kPerThread / 3;
-    EXPECT_EQ(counts, (std::map<std::string, int>{{"a", each}, {"b", each}, {"c", each}}));
 }
 
 TEST(AdvertServer, LogsOneEscapedLinePerRequest) {
