@@ -95,6 +95,10 @@ int main(int argc, char** argv) {
     stopping = true;
     server.stop();
     runner.join();
+    if (!served) {
+        std::cerr << "kestrova-advert-server: the listening socket failed\n";
+        return kExitCannotListen;
+    }
     std::cout << "kestrova-advert-server: stopped" << std::endl;
-    return served ? 0 : kExitCannotListen;
+    return 0;
 }
