@@ -4,10 +4,12 @@
 #include <json/json.h>
 
 #include <atomic>
+#include <clocale>
 #include <memory>
 #include <sstream>
 #include <thread>
 
+#include "advert/ParseAdvert.h"
 #include "server/AdvertServer.h"
 #include "tests/server/TestFolder.h"
 
@@ -87,34 +89,48 @@ const char* kTwoAdverts = R"([
   {"kind": "picture", "title": "图片 Picture", "picture": "pic.png", "link": "https://example.org/p"}
 ])";
 
+// The pop-up's own reader, under a UTF-8 locale as the pop-up sets one up.
+AdvertItem readAsThePopUp(const std::string& body) {
+    EXPECT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    AdvertItem item;
+    item.type = -1;
+    EXPECT_TRUE(parseAdvert(body, item)) << body;
+    return item;
+}
+
 TEST(AdvertServer, ServesTextThenPictureAsThePopUpReadsThem) {
     const std::string png = test::fakePng("the picture bytes");
     LiveServer server(kTwoAdverts, seconds{0}, png);
     httplib::Client client = server.client();
     const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
 
-    // Whole-value comparison: a "type" sent as a string or a real would not be equal.
     httplib::Result text = client.Get("/advert?time=0");
     ASSERT_TRUE(text);
     EXPECT_EQ(text->status, 200);
     EXPECT_EQ(text->get_header_value("Content-Type"), "application/json; charset=utf-8");
-    // CJK travels as UTF-8 bytes, not as escapes a reader might not decode.
-    EXPECT_NE(text->body.find("批注 Annotate"), std::string::npos) << text->body;
+    // Whole-value comparison: a "type" sent as a string or a real would not be equal.
     EXPECT_EQ(parseJson(text->body), parseJson(R"({"title": "新功能 New", "type": 0,
         "context": "批注 Annotate", "click_url": "https://example.com/t"})"));
+    AdvertItem item = readAsThePopUp(text->body);
+    EXPECT_EQ(item.type, 0);
+    EXPECT_EQ(item.title, "新功能 New");
+    EXPECT_EQ(item.context, "批注 Annotate");
+    EXPECT_EQ(item.click_url, "https://example.com/t");
 
     httplib::Result picture = client.Get("/advert?time=0");
     ASSERT_TRUE(picture);
-    EXPECT_EQ(parseJson(picture->body),
-              parseJson(R"({"title": "图片 Picture", "type": 1, "img_url": ")" + base +
-                        R"(/images/pic.png", "click_url": "https://example.org/p"})"));
+    item = readAsThePopUp(picture->body);
+    EXPECT_EQ(item.type, 1);
+    EXPECT_EQ(item.title, "图片 Picture");
+    EXPECT_EQ(item.img_url, base + "/images/pic.png");
+    EXPECT_EQ(item.click_url, "https://example.org/p");
     httplib::Result image = client.Get("/images/pic.png");
     ASSERT_TRUE(image);
     EXPECT_EQ(image->get_header_value("Content-Type"), "image/png");
     EXPECT_EQ(image->body, png);
 
     // Round robin comes back to the first.
-    EXPECT_EQ(parseJson(client.Get("/advert")->body)["type"], 0);
+    EXPECT_EQ(readAsThePopUp(client.Get("/advert")->body).type, 0);
 }
 
 TEST(AdvertServer, PictureUrlFollowsTheHostTheClientUsedButOnlyAPlainOne) {
