@@ -60,7 +60,7 @@ const Advert* AdvertSelector::select(std::optional<std::int64_t> lastShown) {
         return nullptr;
     }
     // One shared ticket counter: each served request takes the next advert in turn, so
-    // concurrent requests never both get the same slot.
+    // concurrent requests each take their own turn without a lock.
     const std::uint64_t ticket = m_nNext.fetch_add(1, std::memory_order_relaxed);
     return current[ticket % current.size()];
 }
