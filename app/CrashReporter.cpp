@@ -1,0 +1,95 @@
+#include "app/CrashReporter.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "platform/crash/CrashBox.h"
+#include "platform/crash/MiniDump.h"
+#include "platform/crash/PureCall.h"
+#include "util/Locale.h"
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"提示";
+constexpr wchar_t kDumpWritten[] =
+    L"本程序遇到未处理的异常，MiniDump文件已经生成在程序的运行目录。";
+constexpr wchar_t kDumpFailed[] = L"本程序遇到未处理的异常，生成MiniDump文件失败";
+constexpr char kDumpSuffix[] = ".dmp";
+constexpr uint32_t kMaxPath = 4096;
+
+_purecall_handler g_previousPurecall = nullptr;
+#if !defined(KESTROVA_SANITIZED)
+LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
+#endif
+
+// In the fresh process a crash starts: show the box, then leave before anything else of
+// the program runs.
+[[noreturn]] void showCrashBox(const kestrova::CrashBoxRequest& request) {
+    kestrova::adoptProcessLocale();
+    kestrova::writeCrashBoxTextToStderr(request.text);
+    std::_Exit(0);
+}
+
+class CrashReporterInstallation {
+public:
+    CrashReporterInstallation() {
+        if (auto request = kestrova::readCrashBoxRequest()) {
+            showCrashBox(*request);
+        }
+        prepareMiniDumpWriter();
+        kestrova::prepareCrashBox();
+        g_previousPurecall = _set_purecall_handler(throwInvalidArgument);
+#if !defined(KESTROVA_SANITIZED)
+        // Under the sanitizers their own reports are worth more than a dump.
+        g_previousFilter = SetUnhandledExceptionFilter(crashExceptionFilter);
+#endif
+    }
+
+    // The dispositions in force before installation come back, even when there was no
+    // filter before ours: a program that outlives us keeps its own crash handling.
+    ~CrashReporterInstallation() {
+        _set_purecall_handler(g_previousPurecall);
+#if !defined(KESTROVA_SANITIZED)
+        SetUnhandledExceptionFilter(g_previousFilter);
+#endif
+    }
+
+    CrashReporterInstallation(const CrashReporterInstallation&) = delete;
+    CrashReporterInstallation& operator=(const CrashReporterInstallation&) = delete;
+};
+
+// 101 is the first priority open to programs: constructed before every other
+// process-wide object, whatever the link order, and destroyed after all of them.
+__attribute__((init_priority(101))) CrashReporterInstallation g_crashReporter;
+
+}  // namespace
+
+void throwInvalidArgument() {
+    throw std::invalid_argument("");
+}
+
+long crashExceptionFilter(EXCEPTION_POINTERS* exceptionInfo) {
+    char dumpPath[kMaxPath + sizeof kDumpSuffix] = {};
+    const uint32_t length = kestrova::getModuleFileName(dumpPath, kMaxPath);
+    // Without the executable's path there is no place of ours to write to.
+    if (length == 0) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    std::memcpy(dumpPath + length, kDumpSuffix, sizeof kDumpSuffix);
+    return writeMiniDump(dumpPath, exceptionInfo) ? EXCEPTION_EXECUTE_HANDLER
+                                                  : EXCEPTION_CONTINUE_SEARCH;
+}
+
+bool writeMiniDump(const char* dumpPath, EXCEPTION_POINTERS* exceptionInfo) {
+    const int file = kestrova::createDumpFile(dumpPath);
+    if (file < 0) {
+        return false;
+    }
+    const MINIDUMP_EXCEPTION_INFORMATION exception{kestrova::getCurrentThreadId(), exceptionInfo};
+    const bool written = MiniDumpWriteDump(file, exception);
+    // The crashing thread waits here until the box is dismissed.
+    kestrova::runCrashBoxProcess(written ? kDumpWritten : kDumpFailed, kCaption);
+    kestrova::closeDumpFile(file);
+    return written;
+}

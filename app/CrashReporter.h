@@ -1,0 +1,20 @@
+// The crash dump reporter. It installs itself during static initialisation, ahead of every
+// other process-wide object, and is undone at process exit, after all of them are gone.
+//
+// A fatal signal leaves a minidump at the executable's full path + ".dmp" and shows a box
+// saying whether that worked; a call of a pure virtual function becomes
+// std::invalid_argument with an empty message, so a surrounding catch-all can handle it.
+#pragma once
+
+#include "platform/crash/ExceptionFilter.h"
+
+// Installed as the pure-call handler; throws std::invalid_argument("").
+[[noreturn]] void throwInvalidArgument();
+
+// Installed as the unhandled-exception filter; runs inside the fatal-signal handler.
+// EXCEPTION_EXECUTE_HANDLER when the dump was written, else EXCEPTION_CONTINUE_SEARCH.
+long crashExceptionFilter(EXCEPTION_POINTERS* exceptionInfo);
+
+// Writes the dump to `dumpPath` and shows the outcome's box; false when the file could not
+// be created (no box then) or the dump is incomplete. Async-signal-safe.
+bool writeMiniDump(const char* dumpPath, EXCEPTION_POINTERS* exceptionInfo);

@@ -1,0 +1,202 @@
+// The session's life cycle, its shared options, the in-memory GET and the judgement of a
+// finished transfer. The file download lives in DownloadFile.cpp.
+#include "net/ClusterCurl.h"
+
+#include <cerrno>
+
+#include "net/DebugTrace.h"
+
+namespace {
+
+constexpr const char* kUserAgent =
+    "Mozilla/5.0 (Windows; U; Windows NT 5.1; zh-CN; rv:1.9.2.3) Gecko/20100401 Firefox/3.6.3";
+
+// The URLs come from an unauthenticated answer: only web transfers are allowed, also
+// after a redirect, so an answer can never make the session read local files or talk to
+// other kinds of local services.
+constexpr const char* kAllowedProtocols = "http,https";
+
+// What httpDataWriter is handed: the caller's string and the bytes still allowed.
+struct HttpBody {
+    std::string* body;
+    std::int64_t limit;
+    std::int64_t received;
+};
+
+}  // namespace
+
+ClusterCurl::ClusterCurl() {
+    m_pCurl = curl_easy_init();
+    if (m_pCurl == nullptr) {
+        debugTrace("curl_easy_init() failed: %d\n", errno);
+    }
+}
+
+ClusterCurl::~ClusterCurl() {
+    cleanup();
+}
+
+void ClusterCurl::cleanup() {
+    if (m_pHeaders != nullptr) {
+        curl_slist_free_all(m_pHeaders);
+        m_pHeaders = nullptr;
+    }
+    if (m_pCurl != nullptr) {
+        curl_easy_cleanup(m_pCurl);
+        m_pCurl = nullptr;
+    }
+}
+
+void ClusterCurl::setProgressSink(IProgressSink* sink, std::int32_t cookie) {
+    m_pProgressSink = sink;
+    m_nProgressCookie = cookie;
+}
+
+void ClusterCurl::setStopFlag(const std::atomic<bool>* stop) {
+    m_pStopFlag = stop;
+}
+
+CURLcode ClusterCurl::setCommonOptions() {
+    CURLcode code = CURLE_OK;
+    if (kUserAgent[0] != '\0') {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_USERAGENT, kUserAgent);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_FOLLOWLOCATION, 1L);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_SSL_VERIFYPEER, 0L);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_CONNECTTIMEOUT, long{m_nConnectTimeout});
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_TIMEOUT, long{m_nTimeout});
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    }
+    return code;
+}
+
+CurlResult ClusterCurl::httpGet(const std::string& url, std::string* body) {
+    if (m_pCurl == nullptr) {
+        return noHandle();
+    }
+    HttpBody sink{body, m_nMaxBodySize, 0};
+    CURLcode code = curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
+    }
+    if (code == CURLE_OK) {
+        code = setCommonOptions();
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &sink);
+    }
+    if (code == CURLE_OK) {
+        // Rejects an announced oversized answer before any of it is received.
+        code = curl_easy_setopt(m_pCurl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{m_nMaxBodySize});
+    }
+    if (code != CURLE_OK) {
+        return optionFailure(code);
+    }
+    return checkResponse(curl_easy_perform(m_pCurl));
+}
+
+std::size_t ClusterCurl::httpDataWriter(char* data, std::size_t size, std::size_t count,
+                                        void* user) {
+    auto* sink = static_cast<HttpBody*>(user);
+    if (sink == nullptr || sink->body == nullptr) {
+        debugTrace("ClusterCurl httpDataWriter data error(%d) \n", errno);
+        return 0;
+    }
+    const std::size_t bytes = size * count;
+    if (static_cast<std::int64_t>(bytes) > sink->limit - sink->received) {
+        debugTrace("ClusterCurl httpDataWriter body over %lld bytes \n",
+                   static_cast<long long>(sink->limit));
+        return 0;
+    }
+    // Returning a short count makes libcurl end the transfer with its write error; no
+    // exception may cross its C frames.
+    try {
+        sink->body->append(data, bytes);
+    } catch (...) {
+        return 0;
+    }
+    sink->received += static_cast<std::int64_t>(bytes);
+    return bytes;
+}
+
+CurlResult ClusterCurl::checkResponse(CURLcode code) {
+    const char* text = curl_easy_strerror(code);
+    long status = 0;
+    if (curl_easy_getinfo(m_pCurl, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
+        status = 0;
+    }
+    CurlResult result;
+    result.message = text;
+    if (code == CURLE_OK && status == 200) {
+        result.code = 200;
+        return result;
+    }
+    // A status line says how the server answered, but an answer that then broke off (cut,
+    // timed out, over its limit) is incomplete: after a 200 the libcurl code is what counts.
+    long reported = status != 0 ? status : static_cast<long>(code);
+    if (code != CURLE_OK && status == 200) {
+        reported = static_cast<long>(code);
+    }
+    debugTrace("curl send msg error: pRes=%s, lResCode=%ld \n", text, reported);
+    result.code = static_cast<std::int32_t>(reported);
+    return result;
+}
+
+CurlResult ClusterCurl::noHandle() const {
+    debugTrace("curl_easy_init() failed: m_pCurl == NULL\n");
+    return CurlResult{-1, "m_pCurl == NULL"};
+}
+
+CurlResult ClusterCurl::optionFailure(CURLcode code) const {
+    const char* text = curl_easy_strerror(code);
+    debugTrace("curl send msg error: pRes=%s, lResCode=%ld \n", text, static_cast<long>(code));
+    return CurlResult{static_cast<std::int32_t>(code), text};
+}
+
+int ClusterCurl::downloadProgress(void* user, curl_off_t downloadTotal, curl_off_t downloaded,
+                                  curl_off_t /*uploadTotal*/, curl_off_t /*uploaded*/) {
+    static_cast<ClusterCurl*>(user)->notifyProgress(static_cast<double>(downloadTotal),
+                                                    static_cast<double>(downloaded));
+    // Progress never aborts a transfer.
+    return 0;
+}
+
+void ClusterCurl::notifyProgress(double total, double received) {
+    if (m_pProgressSink == nullptr) {
+        return;
+    }
+    if (m_pStopFlag != nullptr && m_pStopFlag->load()) {
+        return;
+    }
+    // Notify once per further 1 % of a known size; while the size is unknown (total 0)
+    // the step is 0 and every call notifies.
+    const auto advance = static_cast<std::int64_t>(received - m_dLastProgress);
+    const auto step = static_cast<std::int64_t>(total * 0.01);
+    if (advance < step) {
+        return;
+    }
+    m_dLastProgress = received;
+    try {
+        m_pProgressSink->onProgress(1, m_nProgressCookie, total, received);
+    } catch (...) {
+        debugTrace("ClusterCurl progress sink failed \n");
+    }
+}

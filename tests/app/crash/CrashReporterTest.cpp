@@ -1,0 +1,199 @@
+// Crashes the test program in every way the reporter must handle and checks the outcome
+// from outside: how the process ended, the dump file, and what two independent minidump
+// readers (LLDB and LLVM's obj2yaml) make of it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "tests/app/crash/ChildProcess.h"
+
+namespace kestrova::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string kWrittenText = "本程序遇到未处理的异常，MiniDump文件已经生成在程序的运行目录。";
+const std::string kFailedText = "本程序遇到未处理的异常，生成MiniDump文件失败";
+constexpr int kNobody = 65534;
+
+class CrashReporterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char folder[] = "/tmp/kestrova-crash-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder), nullptr);
+        m_folder = folder;
+        // Readable by the unprivileged user; writable by root only.
+        fs::permissions(m_folder, fs::perms::owner_all | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read |
+                                      fs::perms::others_exec);
+        m_program = m_folder + "/crash_program";
+        fs::copy_file(CRASH_PROGRAM, m_program);
+        m_dump = m_program + ".dmp";
+    }
+
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    ChildResult crash(const std::string& command, ChildOptions options = {}) {
+        options.workingDirectory = m_folder;
+        return runChild({m_program, command}, options);
+    }
+
+    // The id of the thread that the program announced before crashing.
+    static std::string announcedThread(const ChildResult& result) {
+        std::smatch match;
+        static const std::regex pattern("tid=([0-9]+)");
+        return std::regex_search(result.out, match, pattern) ? match[1].str() : "";
+    }
+
+    std::string lldbOutput() const {
+        return runTool("timeout 60 lldb-14 --batch -x -c '" + m_dump + "' '" + m_program +
+                       "' -o bt -o 'thread list'");
+    }
+
+    std::string m_folder;
+    std::string m_program;
+    std::string m_dump;
+};
+
+TEST_F(CrashReporterTest, EveryCrashLeavesADumpThatLldbUnwindsToTheCrashingFunction) {
+    struct Row {
+        const char* command;
+        int signalNumber;
+        const char* signalName;
+        const char* function;
+    };
+    // Consecutive rows differ in signal or thread, so each dump visibly replaces the last.
+    const Row rows[] = {
+        {"null-main", SIGSEGV, "SIGSEGV", "crashByNullWrite"},
+        {"abort", SIGABRT, "SIGABRT", "crashByAbort"},
+        {"null-thread", SIGSEGV, "SIGSEGV", "crashByNullWrite"},
+        {"uncaught", SIGABRT, "SIGABRT", "throwUncaught"},
+        {"recursion", SIGSEGV, "SIGSEGV", "recurseWithoutEnd"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.command);
+        const ChildResult result = crash(row.command);
+        EXPECT_TRUE(result.killedBy(row.signalNumber)) << "status " << result.status;
+        EXPECT_FALSE(result.dumpedCore());
+        EXPECT_THAT(result.err, HasSubstr(kWrittenText));
+
+        ASSERT_TRUE(fs::exists(m_dump));
+        EXPECT_EQ(fs::status(m_dump).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+
+        const std::string thread = announcedThread(result);
+        ASSERT_FALSE(thread.empty());
+        const std::string lldb = lldbOutput();
+        EXPECT_THAT(lldb, HasSubstr(std::string("stop reason = signal ") + row.signalName));
+        EXPECT_THAT(lldb, HasSubstr(row.function));
+        // A caller's frame is found only when the stack made it into the dump.
+        EXPECT_THAT(lldb, HasSubstr("frame #1:"));
+        // The selected thread ("* thread") is the one that crashed.
+        EXPECT_TRUE(
+            std::regex_search(lldb, std::regex("\\* thread #[0-9]+: tid = " + thread + ",")))
+            << lldb;
+    }
+}
+
+TEST_F(CrashReporterTest, ObjToYamlFindsTheStreamsTheExceptionTheStackAndTheBuildId) {
+    const ChildResult result = crash("null-main");
+    ASSERT_TRUE(result.killedBy(SIGSEGV));
+    const std::string yaml = runTool("obj2yaml-14 '" + m_dump + "'");
+    for (const char* type : {"SystemInfo", "MiscInfo", "Exception", "ThreadList", "MemoryList",
+                             "ModuleList", "LinuxMaps", "LinuxProcStatus"}) {
+        SCOPED_TRACE(type);
+        EXPECT_TRUE(std::regex_search(yaml, std::regex(std::string("- Type: +") + type + "\n")));
+    }
+    EXPECT_TRUE(std::regex_search(yaml, std::regex("Processor Arch: +AMD64")));
+    EXPECT_TRUE(std::regex_search(yaml, std::regex("Platform ID: +Linux")));
+
+    char thread[16];
+    std::snprintf(thread, sizeof thread, "%lX", std::stoul(announcedThread(result)));
+    // The program wrote through a null record pointer to a member at offset 0x28.
+    EXPECT_TRUE(std::regex_search(
+        yaml, std::regex(std::string("Thread ID: +0x") + thread +
+                         "\n +Exception Record:\n +Exception Code: +0xB\n"
+                         " +Exception Flags: +0x1\n +Exception Address: +0x28\n")))
+        << yaml.substr(0, 2000);
+    EXPECT_TRUE(std::regex_search(
+        yaml, std::regex(std::string("Thread Id: +0x") + thread +
+                         "\n +Context: +[0-9A-F]+\n +Stack:\n +Start of Memory Range: +0x[0-9A-F]+"
+                         "\n +Content: +[0-9A-F]{1024,}")));
+
+    std::smatch match;
+    const std::string notes = runTool("readelf -n '" + m_program + "'");
+    ASSERT_TRUE(std::regex_search(notes, match, std::regex("Build ID: ([0-9a-f]+)")));
+    std::string buildId = match[1].str();
+    for (char& c : buildId) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    EXPECT_TRUE(
+        std::regex_search(yaml, std::regex("Module Name: +'" + m_program +
+                                           "'\n +CodeView Record: +4C457042" + buildId + "\n")));
+}
+
+TEST_F(CrashReporterTest, AnEarlierFileIsReplacedByAnOwnerOnlyDump) {
+    {
+        std::ofstream stale(m_dump, std::ios::binary);
+        stale << std::string(200000, 'x');
+    }
+    fs::permissions(m_dump, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    ASSERT_TRUE(crash("null-main").killedBy(SIGSEGV));
+    const std::string dump = readFile(m_dump);
+    EXPECT_EQ(dump.substr(0, 4), "MDMP");
+    EXPECT_EQ(dump.find("xxxxxxxx"), std::string::npos);
+    EXPECT_EQ(fs::status(m_dump).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(CrashReporterTest, WithoutWriteRightsNoDumpNoBoxAndTheSignalEndsTheProcess) {
+    ChildOptions options;
+    options.unprivilegedId = kNobody;
+    const ChildResult result = crash("null-main", options);
+    EXPECT_FALSE(announcedThread(result).empty()) << result.err;
+    EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status;
+    EXPECT_FALSE(fs::exists(m_dump));
+    EXPECT_THAT(result.err, Not(HasSubstr(kWrittenText)));
+    EXPECT_THAT(result.err, Not(HasSubstr(kFailedText)));
+}
+
+TEST_F(CrashReporterTest, ADumpCutShortShowsTheFailureTextAndTheSignalEndsTheProcess) {
+    ChildOptions options;
+    options.fileSizeLimit = 4096;
+    options.ignoredSignals = {SIGXFSZ};
+    const ChildResult result = crash("null-main", options);
+    EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status;
+    EXPECT_THAT(result.err, HasSubstr(kFailedText));
+    EXPECT_THAT(result.err, Not(HasSubstr(kWrittenText)));
+    EXPECT_TRUE(fs::exists(m_dump));
+}
+
+TEST_F(CrashReporterTest, PureVirtualCallIsCaughtAsInvalidArgumentAndLeavesNoDump) {
+    const ChildResult result = crash("pure-virtual");
+    EXPECT_TRUE(result.exitedWith(0)) << "status " << result.status << "\n" << result.err;
+    EXPECT_THAT(result.out, HasSubstr("invalid_argument message=[]"));
+    EXPECT_FALSE(fs::exists(m_dump));
+}
+
+TEST_F(CrashReporterTest, NormalExitPutsThePreviousDispositionsBack) {
+    ChildOptions options;
+    options.ignoredSignals = {SIGBUS, SIGFPE};
+    const ChildResult result = crash("exit", options);
+    EXPECT_TRUE(result.exitedWith(0)) << "status " << result.status << "\n" << result.out;
+    EXPECT_THAT(result.out, HasSubstr("installed: yes"));
+    EXPECT_THAT(result.out, HasSubstr("dispositions at exit: restored"));
+    EXPECT_FALSE(fs::exists(m_dump));
+}
+
+}  // namespace
+}  // namespace kestrova::test

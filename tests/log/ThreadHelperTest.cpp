@@ -1,0 +1,60 @@
+// The worker-thread base: Run on its own thread, and no waiting in the base's destructor.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "log/ThreadHelper.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::atomic<bool> g_started{false};
+std::atomic<bool> g_release{false};
+std::atomic<bool> g_finished{false};
+
+// Its Run touches only the globals, so it may outlive the object.
+class Worker : public ThreadHelper {
+public:
+    void start() { m_hThread = std::thread(&ThreadHelper::ThreadProc, this); }
+    void stop() { m_hThread.join(); }
+    void Run() override {
+        g_started = true;
+        while (!g_release) {
+            std::this_thread::sleep_for(1ms);
+        }
+        g_finished = true;
+    }
+};
+
+void waitFor(const std::atomic<bool>& flag) {
+    for (int i = 0; i < 5000 && !flag; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+TEST(ThreadHelper, RunsOnItsOwnThreadAndIsJoinedByTheSubclass) {
+    g_started = g_finished = false;
+    g_release = true;
+    Worker worker;
+    worker.start();
+    worker.stop();
+    EXPECT_TRUE(g_finished);
+}
+
+TEST(ThreadHelper, DestructionDoesNotWaitForARunningThread) {
+    g_started = g_finished = g_release = false;
+    {
+        Worker worker;
+        worker.start();
+        waitFor(g_started);
+    }
+    EXPECT_FALSE(g_finished);
+    g_release = true;
+    waitFor(g_finished);
+    EXPECT_TRUE(g_finished);
+}
+
+}  // namespace

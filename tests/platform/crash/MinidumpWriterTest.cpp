@@ -1,0 +1,258 @@
+// Writes a dump of this very process from a captured context and reads it back with a
+// small reader of the container, independent of the writer's own records.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/crash/ExceptionFilter.h"
+#include "platform/crash/MiniDump.h"
+
+namespace kestrova {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Little-endian fields of a dump held in memory.
+class DumpReader {
+public:
+    explicit DumpReader(std::string bytes) : m_bytes(std::move(bytes)) {}
+
+    template <typename T>
+    T at(uint64_t offset) const {
+        T value{};
+        if (offset + sizeof value <= m_bytes.size()) {
+            std::memcpy(&value, m_bytes.data() + offset, sizeof value);
+        }
+        return value;
+    }
+
+    uint32_t streamCount() const { return at<uint32_t>(8); }
+
+    // RVA and size of the stream of that type; {0, 0} when absent.
+    std::pair<uint32_t, uint32_t> stream(uint32_t type) const {
+        const uint32_t directory = at<uint32_t>(12);
+        for (uint32_t i = 0; i < streamCount(); ++i) {
+            const uint32_t entry = directory + i * 12;
+            if (at<uint32_t>(entry) == type) {
+                return {at<uint32_t>(entry + 8), at<uint32_t>(entry + 4)};
+            }
+        }
+        return {0, 0};
+    }
+
+    std::string bytes(uint64_t offset, uint64_t size) const {
+        return offset + size <= m_bytes.size() ? m_bytes.substr(offset, size) : std::string();
+    }
+
+    // A length-prefixed UTF-16 string, narrowed (the tests use ASCII paths).
+    std::string name(uint32_t rva) const {
+        std::string out;
+        const uint32_t length = at<uint32_t>(rva);
+        for (uint32_t i = 0; i < length / 2; ++i) {
+            out += static_cast<char>(at<uint16_t>(rva + 4 + i * 2));
+        }
+        return out;
+    }
+
+private:
+    std::string m_bytes;
+};
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+class DumpFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char folder[] = "/tmp/kestrova-dump-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder), nullptr);
+        m_folder = folder;
+        m_path = m_folder + "/program.dmp";
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::string m_folder;
+    std::string m_path;
+};
+
+[[gnu::noinline]] uint64_t codeAddress() {
+    return reinterpret_cast<uint64_t>(&codeAddress);
+}
+
+TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackTheThreadsAndTheModules) {
+    // A second thread must appear in the thread list too.
+    std::atomic<bool> stop{false};
+    std::atomic<uint32_t> otherId{0};
+    std::thread other([&] {
+        otherId = getCurrentThreadId();
+        while (!stop) {
+            std::this_thread::yield();
+        }
+    });
+    while (otherId == 0) {
+        std::this_thread::yield();
+    }
+
+    volatile char marker[] = "stack-marker-of-the-dump-test";
+    ucontext_t context;
+    ASSERT_EQ(::getcontext(&context), 0);
+    siginfo_t info{};
+    info.si_signo = SIGSEGV;
+    info.si_code = SEGV_MAPERR;
+    info.si_addr = reinterpret_cast<void*>(0x1234);
+    EXCEPTION_POINTERS pointers{SIGSEGV, &info, &context};
+    const uint32_t self = getCurrentThreadId();
+
+    prepareMiniDumpWriter();
+    const int file = createDumpFile(m_path.c_str());
+    ASSERT_GE(file, 0);
+    const bool written = MiniDumpWriteDump(file, {self, &pointers});
+    closeDumpFile(file);
+    stop = true;
+    other.join();
+    ASSERT_TRUE(written);
+
+    const DumpReader dump(readAll(m_path));
+    EXPECT_EQ(dump.at<uint32_t>(0), 0x504d444du);
+    EXPECT_EQ(dump.at<uint32_t>(4) & 0xffff, 0xa793u);
+    EXPECT_EQ(dump.streamCount(), 8u);
+
+    // Exception: signal, code, address, and the context it points at.
+    const auto [exception, exceptionSize] = dump.stream(6);
+    ASSERT_EQ(exceptionSize, 168u);
+    EXPECT_EQ(dump.at<uint32_t>(exception), self);
+    EXPECT_EQ(dump.at<uint32_t>(exception + 8), uint32_t{SIGSEGV});
+    EXPECT_EQ(dump.at<uint32_t>(exception + 12), uint32_t{SEGV_MAPERR});
+    EXPECT_EQ(dump.at<uint64_t>(exception + 24), 0x1234u);
+    EXPECT_EQ(dump.at<uint32_t>(exception + 160), 1232u);
+    const uint32_t contextRva = dump.at<uint32_t>(exception + 164);
+    EXPECT_EQ(dump.at<uint32_t>(contextRva + 48), 0x0010001fu);
+    EXPECT_EQ(dump.at<uint64_t>(contextRva + 248),
+              static_cast<uint64_t>(context.uc_mcontext.gregs[REG_RIP]));
+    EXPECT_EQ(dump.at<uint64_t>(contextRva + 152),
+              static_cast<uint64_t>(context.uc_mcontext.gregs[REG_RSP]));
+
+    // Threads: both are listed; ours carries the context and a stack around its pointer.
+    const auto [threads, threadsSize] = dump.stream(3);
+    const uint32_t threadCount = dump.at<uint32_t>(threads);
+    EXPECT_EQ(threadsSize, 4 + threadCount * 48);
+    bool sawOther = false;
+    bool sawSelf = false;
+    for (uint32_t i = 0; i < threadCount; ++i) {
+        const uint32_t entry = threads + 4 + i * 48;
+        sawOther = sawOther || dump.at<uint32_t>(entry) == otherId;
+        if (dump.at<uint32_t>(entry) != self) {
+            continue;
+        }
+        sawSelf = true;
+        EXPECT_EQ(dump.at<uint32_t>(entry + 44), contextRva);
+        const uint64_t start = dump.at<uint64_t>(entry + 24);
+        const uint32_t size = dump.at<uint32_t>(entry + 32);
+        const uint64_t sp = static_cast<uint64_t>(context.uc_mcontext.gregs[REG_RSP]);
+        EXPECT_LE(start, sp);
+        EXPECT_GT(start + size, sp);
+        const std::string stack = dump.bytes(dump.at<uint32_t>(entry + 36), size);
+        EXPECT_NE(stack.find(const_cast<const char*>(marker)), std::string::npos);
+    }
+    EXPECT_TRUE(sawSelf);
+    EXPECT_TRUE(sawOther);
+
+    // Modules: this test program, around its own code, with a build-id record.
+    const auto [modules, modulesSize] = dump.stream(4);
+    const uint32_t moduleCount = dump.at<uint32_t>(modules);
+    EXPECT_EQ(modulesSize, 4 + moduleCount * 108);
+    const std::string self_path = fs::read_symlink("/proc/self/exe").string();
+    bool sawProgram = false;
+    for (uint32_t i = 0; i < moduleCount; ++i) {
+        const uint32_t entry = modules + 4 + i * 108;
+        if (dump.name(dump.at<uint32_t>(entry + 20)) != self_path) {
+            continue;
+        }
+        sawProgram = true;
+        const uint64_t base = dump.at<uint64_t>(entry);
+        EXPECT_LE(base, codeAddress());
+        EXPECT_GT(base + dump.at<uint32_t>(entry + 8), codeAddress());
+        const uint32_t cvSize = dump.at<uint32_t>(entry + 76);
+        EXPECT_GE(cvSize, 4u + 16u);
+        EXPECT_EQ(dump.bytes(dump.at<uint32_t>(entry + 80), 4), "LEpB");
+    }
+    EXPECT_TRUE(sawProgram);
+
+    const auto [misc, miscSize] = dump.stream(15);
+    ASSERT_EQ(miscSize, 24u);
+    EXPECT_EQ(dump.at<uint32_t>(misc + 8), static_cast<uint32_t>(::getpid()));
+
+    const auto [maps, mapsSize] = dump.stream(0x47670009);
+    const std::string mapsNow = readAll("/proc/self/maps");
+    EXPECT_EQ(dump.bytes(maps, 40), mapsNow.substr(0, 40));
+    EXPECT_GT(mapsSize, 0u);
+}
+
+TEST_F(DumpFileTest, AFullDiskIsReportedAsAFailedDump) {
+    ucontext_t context;
+    ASSERT_EQ(::getcontext(&context), 0);
+    EXCEPTION_POINTERS pointers{SIGABRT, nullptr, &context};
+    prepareMiniDumpWriter();
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    EXPECT_FALSE(MiniDumpWriteDump(full, {getCurrentThreadId(), &pointers}));
+    ::close(full);
+}
+
+TEST_F(DumpFileTest, CreationReplacesForTheOwnerOnlyAndRefusesLinksAndMissingFolders) {
+    {
+        std::ofstream old(m_path);
+        old << "an older dump";
+    }
+    fs::permissions(m_path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    int file = createDumpFile(m_path.c_str());
+    ASSERT_GE(file, 0);
+    closeDumpFile(file);
+    EXPECT_EQ(fs::file_size(m_path), 0u);
+    EXPECT_EQ(fs::status(m_path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // A link planted at the dump's place must not redirect the write.
+    const std::string target = m_folder + "/target";
+    {
+        std::ofstream keep(target);
+        keep << "keep me";
+    }
+    const std::string link = m_folder + "/link.dmp";
+    fs::create_symlink(target, link);
+    EXPECT_EQ(createDumpFile(link.c_str()), -1);
+    EXPECT_EQ(readAll(target), "keep me");
+
+    EXPECT_EQ(createDumpFile((m_folder + "/missing/program.dmp").c_str()), -1);
+}
+
+TEST(ModuleFileName, GivesTheExecutablesPathOrNothingWhenItDoesNotFit) {
+    const std::string expected = fs::read_symlink("/proc/self/exe").string();
+    char buffer[4096];
+    ASSERT_EQ(getModuleFileName(buffer, sizeof buffer), expected.size());
+    EXPECT_EQ(std::string(buffer), expected);
+
+    // A path cut to fit could name some other file; it is refused instead.
+    const auto tight = static_cast<uint32_t>(expected.size());
+    EXPECT_EQ(getModuleFileName(buffer, tight), 0u);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(getModuleFileName(buffer, tight + 1), expected.size());
+}
+
+}  // namespace
+}  // namespace kestrova

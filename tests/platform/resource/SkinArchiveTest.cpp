@@ -1,0 +1,112 @@
+// The embedded resources as the skinned-window library finds them: the skin archive's
+// shape and content, and the program icon.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "platform/resource/Resource.h"
+#include "tests/platform/resource/EmbeddedSkin.h"
+
+namespace kestrova::test {
+namespace {
+
+const std::vector<std::string> kSkinEntries = {"FloatDlg.xml", "advertising_icon.ico",
+                                               "close.png",    "close_hover.png",
+                                               "float_bg.png", "shadow.png"};
+
+std::vector<std::uint8_t> readSourceFile(const std::string& name) {
+    std::ifstream file(std::string(KESTROVA_SKIN_SOURCE_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+TEST(EmbeddedSkin, HoldsExactlyTheSixFilesWithoutFoldersOrComment) {
+    const ZipPtr archive = openEmbeddedSkin();
+    ASSERT_TRUE(archive) << "the skin archive is missing or damaged";
+
+    std::vector<std::string> names = entryNames(archive.get());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, kSkinEntries);
+
+    int commentLength = -1;
+    zip_get_archive_comment(archive.get(), &commentLength, ZIP_FL_ENC_RAW);
+    EXPECT_EQ(commentLength, 0);
+
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        zip_stat_t stat;
+        ASSERT_EQ(zip_stat(archive.get(), name.c_str(), 0, &stat), 0);
+        EXPECT_EQ(stat.encryption_method, ZIP_EM_NONE);
+        EXPECT_TRUE(stat.comp_method == ZIP_CM_STORE || stat.comp_method == ZIP_CM_DEFLATE);
+    }
+}
+
+// A stale archive would show an old skin: every entry must be the file in the skin folder.
+TEST(EmbeddedSkin, EntriesAreTheCurrentSkinFiles) {
+    const ZipPtr archive = openEmbeddedSkin();
+    ASSERT_TRUE(archive);
+    for (const std::string& name : kSkinEntries) {
+        SCOPED_TRACE(name);
+        const auto entry = readEntry(archive.get(), name);
+        ASSERT_TRUE(entry.has_value());
+        const std::vector<std::uint8_t> source = readSourceFile(name);
+        ASSERT_FALSE(source.empty()) << "skin file missing";
+        EXPECT_TRUE(*entry == source);
+    }
+}
+
+TEST(ProgramIcon, IsA48PixelPngShowingTheSamePictureAsTheSkinsIconFile) {
+    const auto iconBytes = findResource(kIconResourceType, kIconResourceId);
+    const std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    ASSERT_GE(iconBytes.size(), sizeof kPngSignature);
+    EXPECT_TRUE(std::equal(std::begin(kPngSignature), std::end(kPngSignature), iconBytes.begin()));
+    const auto icon = decodePicture(iconBytes);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(icon->width(), 48);
+    EXPECT_EQ(icon->height(), 48);
+    ASSERT_TRUE(icon->hasAlpha());
+
+    const ZipPtr archive = openEmbeddedSkin();
+    ASSERT_TRUE(archive);
+    const auto ico = readEntry(archive.get(), "advertising_icon.ico");
+    ASSERT_TRUE(ico.has_value());
+    // An icon directory with one 48 x 48 entry of 32 bits per pixel.
+    ASSERT_GE(ico->size(), 22u);
+    EXPECT_EQ(std::vector<std::uint8_t>(ico->begin() + 2, ico->begin() + 8),
+              (std::vector<std::uint8_t>{1, 0, 1, 0, 48, 48}));
+    EXPECT_EQ(ico->at(12) | ico->at(13) << 8, 32);
+    const auto fromIco = decodePicture(*ico);
+    ASSERT_TRUE(fromIco.has_value());
+    ASSERT_EQ(fromIco->width(), 48);
+    ASSERT_EQ(fromIco->height(), 48);
+
+    // Straight and premultiplied alpha round differently at faint pixels; allow for it there.
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 48; ++x) {
+            const Rgba a = icon->at(x, y);
+            const Rgba b = fromIco->at(x, y);
+            ASSERT_NEAR(a.a, b.a, 1) << "at " << x << "," << y;
+            const int tolerance = a.a >= 64 ? 3 : 255;
+            ASSERT_NEAR(a.r, b.r, tolerance) << "at " << x << "," << y;
+            ASSERT_NEAR(a.g, b.g, tolerance) << "at " << x << "," << y;
+            ASSERT_NEAR(a.b, b.b, tolerance) << "at " << x << "," << y;
+        }
+    }
+}
+
+TEST(FindResource, UnknownTypeOrIdGivesNothing) {
+    const struct {
+        std::string_view type;
+        int id;
+    } kCases[] = {{"ZIPRES", 102}, {"ICON", 104}, {"zipres", 104}, {"ZIPRES ", 104},
+                  {"ICO", 102},    {"", 0},       {"ZIPRES", -104}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.id));
+        EXPECT_TRUE(findResource(c.type, c.id).empty());
+    }
+    EXPECT_FALSE(findResource("ZIPRES", 104).empty());
+}
+
+}  // namespace
+}  // namespace kestrova::test
