@@ -1,0 +1,156 @@
+#include "platform/ini/LockedFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace kestrova {
+namespace {
+
+// Each retry means another writer replaced the file meanwhile, so the loop always makes
+// progress overall; the bound only stops a path that some other program keeps swapping.
+constexpr int kMaxLockAttempts = 10000;
+
+std::optional<std::string> readAll(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) > kMaxLockedFileBytes) {
+        return std::nullopt;
+    }
+    std::string content;
+    char chunk[16 * 1024];
+    for (off_t offset = 0;;) {
+        const ssize_t n = pread(fd, chunk, sizeof chunk, offset);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            return content;
+        }
+        if (content.size() + static_cast<std::size_t>(n) > kMaxLockedFileBytes) {
+            return std::nullopt;
+        }
+        content.append(chunk, static_cast<std::size_t>(n));
+        offset += n;
+    }
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool lockExclusive(int fd) {
+    int rc = 0;
+    do {
+        rc = flock(fd, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool sameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+        m_fd = other.release();
+    }
+    return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (m_fd >= 0) {
+        close(m_fd);
+    }
+}
+
+int FileDescriptor::release() {
+    return std::exchange(m_fd, -1);
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        return std::nullopt;
+    }
+    return readAll(fd.get());
+}
+
+std::optional<LockedFile> LockedFile::open(const std::string& path) {
+    for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666));
+        if (!fd.valid() || !lockExclusive(fd.get())) {
+            return std::nullopt;
+        }
+        struct stat locked {};
+        struct stat current {};
+        if (fstat(fd.get(), &locked) != 0) {
+            return std::nullopt;
+        }
+        if (stat(path.c_str(), &current) == 0 && sameInode(locked, current)) {
+            return LockedFile(path, std::move(fd), locked.st_mode & 07777);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> LockedFile::read() const {
+    return readAll(m_fd.get());
+}
+
+bool LockedFile::replace(std::string_view content) const {
+    // Only the lock holder ever writes this name, so a leftover from a writer that died
+    // half-way is simply replaced.
+    const std::string temp = m_path + ".tmp";
+    unlink(temp.c_str());
+    FileDescriptor out(
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.valid()) {
+        return false;
+    }
+    const bool written = fchmod(out.get(), m_mode) == 0 && writeAll(out.get(), content) &&
+                         fsync(out.get()) == 0 && close(out.release()) == 0;
+    if (!written || rename(temp.c_str(), m_path.c_str()) != 0) {
+        unlink(temp.c_str());
+        return false;
+    }
+    // Makes the rename itself durable; the new content is already in place either way.
+    const FileDescriptor folder(
+        ::open(folderOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) {
+        fsync(folder.get());
+    }
+    return true;
+}
+
+}  // namespace kestrova
