@@ -2,11 +2,14 @@
 // skin, clicks and mouse capture, the key filter, timers, closing and the message loop.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <vector>
 
+#include "TestPopup.h"
 #include "UiTestSupport.h"
 #include "platform/resource/Resource.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UIlib.h"
 
@@ -15,76 +18,10 @@ using namespace kestrova::uitest;
 
 namespace {
 
-std::vector<std::string> g_events;
-
-class PopupWindow : public WindowImplBase {
-public:
-    std::vector<std::wstring> clicks;
-    std::vector<WPARAM> filteredKeys;
-    std::vector<WPARAM> timerIds;
-    bool swallowEnterEscape = true;
-    bool throwOnClick = false;
-    bool deleteOnFinal = false;
-
-    ~PopupWindow() override {
-        g_events.push_back("destructor");
-        if (deleteOnFinal)
-            PostQuitMessage(0);
-    }
-
-    void OnClick(TNotifyUI& msg) override {
-        if (throwOnClick)
-            throw std::runtime_error("handler failed");
-        clicks.push_back(msg.pSender->GetName().str());
-    }
-
-    LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override {
-        if (uMsg == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
-            filteredKeys.push_back(wParam);
-            if (swallowEnterEscape)
-                return 0;
-        }
-        return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
-    }
-
-    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled) override {
-        if (uMsg == WM_TIMER)
-            timerIds.push_back(wParam);
-        bHandled = FALSE;
-        return 0;
-    }
-
-    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override {
-        g_events.push_back(IsWindow(m_hWnd) ? "destroy while window exists" : "destroy late");
-        return WindowImplBase::OnDestroy(uMsg, wParam, lParam, bHandled);
-    }
-
-    void OnFinalMessage(HWND hWnd) override {
-        WindowImplBase::OnFinalMessage(hWnd);
-        g_events.push_back(IsWindow(hWnd) ? "final while window exists" : "final");
-        if (deleteOnFinal)
-            delete this;
-    }
-
-    void InitWindow() override { g_events.push_back("init"); }
-
-    LPCTSTR GetWindowClassName() const override { return L"FloatDlg"; }
-    CDuiString GetSkinFolder() override { return L"AdvertisingSkin\\"; }
-    CDuiString GetSkinFile() override { return L"FloatDlg.xml"; }
-    UILIB_RESOURCETYPE GetResourceType() const override { return UILIB_ZIPRESOURCE; }
-    UINT GetResourceID() const override { return 104; }
-
-    DUI_DECLARE_MESSAGE_MAP()
-};
-
-DUI_BEGIN_MESSAGE_MAP(PopupWindow, WindowImplBase)
-DUI_ON_MSGTYPE(DUI_MSGTYPE_CLICK, PopupWindow::OnClick)
-DUI_END_MESSAGE_MAP()
-
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_events.clear();
+        popupEvents().clear();
         headless = &useHeadless();
         setResource(std::string(kestrova::kSkinResourceType), 104, popupSkinZip());
         Bytes icon = makePng(48, 48, [](cairo_t* cr) { cairo_paint(cr); });
@@ -115,7 +52,7 @@ TEST_F(WindowTest, CreatedHiddenAtTheLayoutsSizeWithInitWindowRun) {
     PopupWindow w;
     HWND h = create(w);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(g_events, std::vector<std::string>{"init"});
+    EXPECT_EQ(popupEvents(), std::vector<std::string>{"init"});
     const auto* state = headless->state(h);
     ASSERT_NE(state, nullptr);
     EXPECT_FALSE(state->visible) << "WS_VISIBLE must not show a window before it is placed";
@@ -201,8 +138,8 @@ TEST_F(WindowTest, CloseDestroysTheNativeWindowThenRunsTheFinalMessageAndEndsThe
     CPaintManagerUI::MessageLoop();
     EXPECT_FALSE(IsWindow(h));
     EXPECT_EQ(headless->state(h), nullptr);
-    EXPECT_EQ(g_events, (std::vector<std::string>{"init", "destroy while window exists", "final",
-                                                  "destructor"}));
+    EXPECT_EQ(popupEvents(), (std::vector<std::string>{"init", "destroy while window exists",
+                                                       "final", "destructor"}));
 }
 
 TEST_F(WindowTest, ExceptionInAHandlerDoesNotLeaveTheDispatch) {
@@ -221,7 +158,7 @@ TEST_F(WindowTest, BrokenSkinRefusesCreationWithoutAFinalMessage) {
     PopupWindow w;
     EXPECT_EQ(create(w), nullptr);
     EXPECT_EQ(w.GetHWND(), nullptr);
-    EXPECT_EQ(g_events, std::vector<std::string>{});
+    EXPECT_EQ(popupEvents(), std::vector<std::string>{});
     clearResources();
     PopupWindow missing;
     EXPECT_EQ(create(missing), nullptr);
@@ -290,6 +227,17 @@ TEST_F(WindowTest, IconAndShadowComeFromResourcesAndTheSkin) {
     none.Create(h);
     EXPECT_FALSE(none.SetImage(L"shadow.png", RECT{16, 16, 16, 16}, RECT{}));
     DestroyWindow(h);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MessageBoxWithoutDisplay, ReturnsZeroAtOnce) {
+    useHeadless();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(MessageBoxW(nullptr, L"dump written", L"Kestrova", MB_OK), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 }  // namespace
