@@ -1,4 +1,4 @@
-// Boundaries of the slide timing, the window sizes and the quoted link.
+// Boundaries of the slide timing and the window sizes.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -53,19 +53,6 @@ TEST(AdvertLayout, FitInsideKeepsProportionsAndLeavesSmallerSizesAlone) {
             EXPECT_LE(got.cy, r.limit.cy);
         }
     }
-}
-
-TEST(AdvertLayout, QuotedLinkStaysInsideItsBuffer) {
-    EXPECT_EQ(quoteLink(L"http://a.test/"), L"\"http://a.test/\"");
-    EXPECT_EQ(quoteLink(L""), L"\"\"");
-    std::wstring fits(kQuotedLinkUnits - 3, L'x');
-    EXPECT_EQ(quoteLink(fits), L"\"" + fits + L"\"");
-    std::wstring oneOver(kQuotedLinkUnits - 2, L'x');
-    EXPECT_EQ(quoteLink(oneOver), L"\"" + oneOver) << "the closing quote goes first";
-    std::wstring huge(100000, L'y');
-    std::wstring quoted = quoteLink(huge);
-    EXPECT_EQ(quoted.size(), kQuotedLinkUnits - 1);
-    EXPECT_EQ(quoted.substr(1), huge.substr(0, kQuotedLinkUnits - 2));
 }
 
 }  // namespace

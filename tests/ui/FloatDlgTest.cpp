@@ -112,14 +112,6 @@ TEST_F(Pop, CloseButtonEndsTheLoopAndTheWindowObject) {
     EXPECT_TRUE(opened.empty()) << "the close button is on the title row";
 }
 
-TEST_F(Pop, CloseBeforeTheLoopStartsStillEndsIt) {
-    ASSERT_NE(create(), nullptr);
-    dlg->Close(1);
-    EXPECT_TRUE(IsWindow(hwnd));
-    runUntilClosed();
-    EXPECT_FALSE(IsWindow(hwnd));
-}
-
 // A skin on disk whose layout has none of the named controls the window looks up.
 class BareSkinDlg : public TestDlg {
 protected:
