@@ -21,7 +21,7 @@ bool CNotifyPump::NotifyPump(TNotifyUI& msg) {
             }
             bool anyControl = !e->sCtrlName || !*e->sCtrlName;
             if (anyControl || (msg.pSender && msg.pSender->GetName().Compare(e->sCtrlName) == 0)) {
-                (this->*(e->pfn))(msg);
+                e->pfn(this, msg);
                 return true;
             }
         }

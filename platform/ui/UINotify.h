@@ -56,7 +56,18 @@ protected:
 };
 
 class CNotifyPump;
-using DUI_PMSG = void (CNotifyPump::*)(TNotifyUI&);
+// An entry's handler: a small function that calls the member on the right class, so no
+// member pointer is ever converted between classes.
+using DUI_PMSG = void (*)(CNotifyPump*, TNotifyUI&);
+
+namespace kestrova::ui {
+template <auto Member>
+struct NotifyHandler;
+template <class T, void (T::*Member)(TNotifyUI&)>
+struct NotifyHandler<Member> {
+    static void call(CNotifyPump* pump, TNotifyUI& msg) { (static_cast<T*>(pump)->*Member)(msg); }
+};
+}  // namespace kestrova::ui
 
 struct DUI_MSGMAP_ENTRY {
     const wchar_t* sMsgType;
@@ -98,9 +109,10 @@ private:
     const DUI_MSGMAP theClass::messageMap = {&baseClass::messageMap,         \
                                              &theClass::_messageEntries[0]}; \
     const DUI_MSGMAP_ENTRY theClass::_messageEntries[] = {
-#define DUI_ON_MSGTYPE(msgtype, memberFxn) {msgtype, L"", static_cast<DUI_PMSG>(&memberFxn)},
+#define DUI_ON_MSGTYPE(msgtype, memberFxn) \
+    {msgtype, L"", &kestrova::ui::NotifyHandler<&memberFxn>::call},
 #define DUI_ON_MSGTYPE_CTRNAME(msgtype, ctrname, memberFxn) \
-    {msgtype, ctrname, static_cast<DUI_PMSG>(&memberFxn)},
+    {msgtype, ctrname, &kestrova::ui::NotifyHandler<&memberFxn>::call},
 #define DUI_END_MESSAGE_MAP()     \
     { nullptr, nullptr, nullptr } \
     }                             \

@@ -29,12 +29,5 @@ TEST(DebugTrace, FormatsArgumentsAndKeepsTheLineBreakInside) {
     EXPECT_EQ(trace.text(), "[curl send msg error: pRes=No error, lResCode=404 \n]");
 }
 
-TEST(DebugTrace, BoundedFormatCutsAt1023Characters) {
-    const std::string path(2000, 'p');
-    const std::string message = boundedFormat("save dir=%s is not exsit！", path.c_str());
-    EXPECT_EQ(message.size(), 1023u);
-    EXPECT_EQ(message.rfind("save dir=pp", 0), 0u);
-}
-
 }  // namespace
 }  // namespace kestrova::test

@@ -1,0 +1,72 @@
+// The advert request: URL building, the lazily created request object, and the GET.
+#include "advert/AdvertClient.h"
+
+#include <atomic>
+
+#include "advert/DisplayTimeStore.h"
+#include "log/MyLock.h"
+#include "net/ClusterCurl.h"
+#include "util/TextConvert.h"
+
+namespace {
+
+// The request URL is cut here, as long stored text would otherwise make it unbounded.
+constexpr std::size_t kMaxUrlLength = 1023;
+
+// Guards only the first creation of the request object.
+MyLock::CMutex g_requestMutex;
+std::atomic<AdvertClient*> g_pInstance{nullptr};
+
+}  // namespace
+
+namespace kestrova {
+
+std::wstring advertEndpoint() {
+    return L"" KESTROVA_ADVERT_ENDPOINT;
+}
+
+}  // namespace kestrova
+
+AdvertClient* AdvertClient::GetInstance() {
+    AdvertClient* instance = g_pInstance.load(std::memory_order_acquire);
+    if (instance == nullptr) {
+        MyLock::CAutoMutex guard(&g_requestMutex);
+        instance = g_pInstance.load(std::memory_order_relaxed);
+        if (instance == nullptr) {
+            instance = new AdvertClient();
+            g_pInstance.store(instance, std::memory_order_release);
+        }
+    }
+    return instance;
+}
+
+bool AdvertClient::FetchAdvert(std::string& strBody, const std::wstring& endpoint) {
+    // The stored time goes out as it was stored: the server is the one that reads it.
+    const std::wstring lastTime = readLastAdvTime(getConfigPath());
+    const bool hasQuery = endpoint.find(L'?') != std::wstring::npos;
+    std::wstring url = endpoint + (hasQuery ? L"&time=" : L"?time=") + lastTime;
+    if (url.size() > kMaxUrlLength) {
+        url.resize(kMaxUrlLength);
+    }
+    std::string narrowUrl;
+    try {
+        narrowUrl = wideToAnsi(url);
+    } catch (const kestrova::TextConversionError&) {
+        // A URL that cannot be written in the locale's encoding cannot be requested.
+        strBody.clear();
+        return false;
+    }
+    std::string body;
+    bool success = false;
+    GetInstance()->GetText(body, success, narrowUrl);
+    strBody = body;
+    return success;
+}
+
+void AdvertClient::GetText(std::string& strBody, bool& bSuccess, std::string strUrl) {
+    ClusterCurl curl;
+    std::string body;
+    const CurlResult result = curl.httpGet(strUrl, &body);
+    bSuccess = result.code == 200;
+    strBody = body;
+}
