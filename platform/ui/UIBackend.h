@@ -1,0 +1,71 @@
+// The seam between the library and a windowing system. The X11 host implements it for a
+// real display; the headless backend keeps windows as plain records so the library runs
+// (and is tested) without one. Coordinates are the design's pixels; a backend that
+// scales for the screen does so on its side.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/ui/UIDefs.h"
+#include "platform/ui/UIRender.h"
+
+namespace kestrova::ui {
+
+struct NativeWindowParams {
+    std::wstring caption;
+    std::wstring className;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect{};
+    // An ordinary dialog the window manager handles (message boxes), as opposed to the
+    // self-placed, self-stacked pop-up.
+    bool managedDialog = false;
+    HWND owner = nullptr;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // True when windows appear on a real display.
+    virtual bool isNative() const = 0;
+    // Creates the native window for handle; it stays hidden until showWindow.
+    virtual bool createWindow(HWND handle, const NativeWindowParams& params) = 0;
+    virtual void destroyWindow(HWND handle) = 0;
+    virtual void setWindowRect(HWND handle, const RECT& rect) = 0;
+    virtual RECT getWindowRect(HWND handle) const = 0;
+    virtual void showWindow(HWND handle, bool show, bool topmost) = 0;
+    virtual bool isWindowVisible(HWND handle) const = 0;
+    virtual void setCaption(HWND handle, const std::wstring& caption) = 0;
+    virtual void setIcon(HWND handle, const TImageInfo& icon) = 0;
+    // The style bits that matter natively: whether the window may be resized.
+    virtual void setStyle(HWND handle, DWORD style) = 0;
+    // Asks for a repaint; the backend paints when it next runs its events.
+    virtual void invalidate(HWND handle) = 0;
+
+    virtual RECT primaryMonitor() const = 0;
+    // The work area, or nothing when it cannot be read.
+    virtual std::optional<RECT> workArea() const = 0;
+    virtual bool isCompositing() const = 0;
+    // Puts a shadow window behind parent drawn from image with unscaled borders; a null
+    // image removes it. False when this screen has no shadows.
+    virtual bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) = 0;
+
+    // Waits up to timeoutMs (-1: until something happens) for native events and turns
+    // them into window messages, painting what was invalidated.
+    virtual void waitForEvents(int timeoutMs) = 0;
+    // Breaks a waitForEvents in progress (a message was posted from a callback).
+    virtual void wake() {}
+};
+
+// The backend in use. The first call picks the native host when a display can be
+// opened and the headless backend otherwise.
+Backend& backend();
+// Installs a backend (tests install the headless one). Only while no window exists.
+void useBackend(std::unique_ptr<Backend> backend);
+// Provided by the host: the native backend, or null when there is no display.
+std::unique_ptr<Backend> createNativeBackend();
+
+}  // namespace kestrova::ui

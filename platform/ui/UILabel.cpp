@@ -1,0 +1,164 @@
+// Label text painting and the button's press, hover and click behaviour.
+#include "platform/ui/UILabel.h"
+
+#include "platform/ui/UIManager.h"
+#include "platform/ui/UIPainter.h"
+
+using kestrova::ui::AttrResult;
+
+void CLabelUI::SetFont(int index) {
+    m_iFont = index;
+    Invalidate();
+}
+
+void CLabelUI::SetTextColor(DWORD argb) {
+    m_dwTextColor = argb;
+    Invalidate();
+}
+
+RECT CLabelUI::GetTextRect() const {
+    return RECT{m_rcItem.left + m_rcTextPadding.left, m_rcItem.top + m_rcTextPadding.top,
+                m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom - m_rcTextPadding.bottom};
+}
+
+AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    using namespace kestrova::ui;
+    std::wstring_view n = name ? name : L"";
+    std::wstring_view v = value ? value : L"";
+    if (n == L"font") {
+        auto index = parseInt(v);
+        if (!index || *index < -1)
+            return AttrResult::BadValue;
+        SetFont(*index);
+        return AttrResult::Applied;
+    }
+    if (n == L"textcolor" || n == L"disabledtextcolor") {
+        auto colour = parseColor(v);
+        if (!colour)
+            return AttrResult::BadValue;
+        (n == L"textcolor" ? m_dwTextColor : m_dwDisabledTextColor) = *colour;
+        Invalidate();
+        return AttrResult::Applied;
+    }
+    if (n == L"textpadding") {
+        auto rc = parseRect(v);
+        if (!rc)
+            return AttrResult::BadValue;
+        m_rcTextPadding = *rc;
+        return AttrResult::Applied;
+    }
+    if (n == L"align") {
+        UINT bits = v == L"left"     ? DT_LEFT
+                    : v == L"center" ? DT_CENTER
+                    : v == L"right"  ? DT_RIGHT
+                                     : ~0u;
+        if (bits == ~0u)
+            return AttrResult::BadValue;
+        m_uTextStyle = (m_uTextStyle & ~(DT_CENTER | DT_RIGHT)) | bits;
+        return AttrResult::Applied;
+    }
+    if (n == L"valign") {
+        UINT bits = v == L"top"      ? DT_TOP
+                    : v == L"center" ? DT_VCENTER
+                    : v == L"bottom" ? DT_BOTTOM
+                                     : ~0u;
+        if (bits == ~0u)
+            return AttrResult::BadValue;
+        m_uTextStyle = (m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM)) | bits;
+        return AttrResult::Applied;
+    }
+    return CControlUI::SetAttribute(name, value);
+}
+
+void CLabelUI::PaintText(kestrova::ui::Painter& painter) {
+    if (m_sText.IsEmpty() || !m_pManager) {
+        return;
+    }
+    painter.drawText(GetTextRect(), m_sText.str(), m_pManager->GetFont(m_iFont),
+                     m_bEnabled ? m_dwTextColor : m_dwDisabledTextColor, m_uTextStyle);
+}
+
+bool CButtonUI::Activate() {
+    if (!m_bEnabled || !m_pManager) {
+        return false;
+    }
+    m_pManager->SendNotify(this, L"click");
+    return true;
+}
+
+AttrResult CButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    std::wstring_view n = name ? name : L"";
+    CDuiString* target = n == L"normalimage"     ? &m_sNormalImage
+                         : n == L"hotimage"      ? &m_sHotImage
+                         : n == L"pushedimage"   ? &m_sPushedImage
+                         : n == L"disabledimage" ? &m_sDisabledImage
+                                                 : nullptr;
+    if (!target) {
+        return CLabelUI::SetAttribute(name, value);
+    }
+    if (value && *value && !kestrova::ui::parseImageSpec(value).spec) {
+        return AttrResult::BadValue;
+    }
+    *target = value;
+    Invalidate();
+    return AttrResult::Applied;
+}
+
+void CButtonUI::CollectImages(std::vector<CDuiString>& out) const {
+    CLabelUI::CollectImages(out);
+    for (const CDuiString* image :
+         {&m_sNormalImage, &m_sHotImage, &m_sPushedImage, &m_sDisabledImage}) {
+        if (!image->IsEmpty())
+            out.push_back(*image);
+    }
+}
+
+void CButtonUI::DoEvent(TEventUI& event) {
+    bool inside = PtInRect(m_rcItem, event.ptMouse);
+    switch (event.Type) {
+        case UIEVENT_MOUSEENTER:
+            m_bHot = true;
+            break;
+        case UIEVENT_MOUSELEAVE:
+            m_bHot = false;
+            break;
+        case UIEVENT_BUTTONDOWN:
+            m_bCaptured = inside;
+            m_bPushed = inside;
+            break;
+        case UIEVENT_MOUSEMOVE:
+            // While the button holds the capture it looks pushed only with the pointer on it.
+            m_bPushed = m_bCaptured && inside;
+            m_bHot = inside;
+            break;
+        case UIEVENT_BUTTONUP: {
+            bool click = m_bCaptured && inside;
+            m_bCaptured = false;
+            m_bPushed = false;
+            m_bHot = inside;
+            Invalidate();
+            if (click) {
+                Activate();  // may close the window: nothing of this object is used after it
+            }
+            return;
+        }
+        default:
+            return;
+    }
+    Invalidate();
+}
+
+void CButtonUI::PaintStatusImage(kestrova::ui::Painter& painter) {
+    // A state without its own picture falls back to the normal one.
+    const CDuiString* image = &m_sNormalImage;
+    if (!m_bEnabled && !m_sDisabledImage.IsEmpty()) {
+        image = &m_sDisabledImage;
+    } else if (m_bPushed && !m_sPushedImage.IsEmpty()) {
+        image = &m_sPushedImage;
+    } else if (m_bHot && !m_sHotImage.IsEmpty()) {
+        image = &m_sHotImage;
+    }
+    if (!image->IsEmpty()) {
+        DrawImage(painter, *image, m_rcItem);
+    }
+}

@@ -1,0 +1,276 @@
+// The paint manager's resources (skin, pictures, fonts, defaults), the tree's layout
+// and painting, and the registry of managers by window.
+#include "platform/ui/UIManager.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UIPainter.h"
+
+namespace {
+
+HINSTANCE g_instance = nullptr;
+CDuiString g_resourcePath;
+
+std::vector<CPaintManagerUI*>& managers() {
+    static std::vector<CPaintManagerUI*> all;
+    return all;
+}
+
+std::wstring executableFolder() {
+    std::array<char, 4096> buffer{};
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0) {
+        return L"./";
+    }
+    std::string path(buffer.data(), static_cast<size_t>(n));
+    return kestrova::ui::fromUtf8(path.substr(0, path.rfind('/') + 1));
+}
+
+}  // namespace
+
+CPaintManagerUI::CPaintManagerUI() {
+    managers().push_back(this);
+    m_measureSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_t* cr = cairo_create(m_measureSurface);
+    m_measureDC = std::make_unique<HDC__>(cr);
+    cairo_destroy(cr);
+}
+
+CPaintManagerUI::~CPaintManagerUI() {
+    std::erase(managers(), this);
+    // Controls may ask the manager for fonts while they go; drop them first.
+    m_pEventHover = m_pEventClick = nullptr;
+    m_root.reset();
+    m_measureDC.reset();
+    cairo_surface_destroy(m_measureSurface);
+}
+
+void CPaintManagerUI::SetInstance(HINSTANCE instance) {
+    g_instance = instance;
+}
+HINSTANCE CPaintManagerUI::GetInstance() {
+    return g_instance;
+}
+CDuiString CPaintManagerUI::GetInstancePath() {
+    return CDuiString(executableFolder());
+}
+void CPaintManagerUI::SetResourcePath(LPCTSTR path) {
+    g_resourcePath = path;
+}
+CDuiString CPaintManagerUI::GetResourcePath() {
+    return g_resourcePath;
+}
+void CPaintManagerUI::MessageLoop() {
+    kestrova::ui::runMessageLoop();
+}
+
+CPaintManagerUI* CPaintManagerUI::FromWindow(HWND hwnd) {
+    if (!hwnd) {
+        return nullptr;
+    }
+    for (CPaintManagerUI* pm : managers()) {
+        if (pm->m_hWnd == hwnd) {
+            return pm;
+        }
+    }
+    return nullptr;
+}
+
+void CPaintManagerUI::Init(HWND hwnd) {
+    m_hWnd = hwnd;
+}
+
+void CPaintManagerUI::SetSkin(std::unique_ptr<kestrova::ui::SkinSource> skin) {
+    m_skin = std::move(skin);
+    m_images.clear();
+    m_missingImages.clear();
+}
+
+const TImageInfo* CPaintManagerUI::GetImageEx(LPCTSTR name) {
+    using namespace kestrova::ui;
+    std::wstring key = name ? name : L"";
+    if (auto it = m_images.find(key); it != m_images.end()) {
+        return it->second.get();
+    }
+    if (key.empty() || m_missingImages.contains(key)) {
+        return nullptr;
+    }
+    std::string file = toUtf8(key);
+    std::optional<std::string> bytes;
+    std::string read;
+    if (file.front() == '/') {
+        if (readFileBytes(file, kMaxImageFileBytes, read))
+            bytes = std::move(read);
+    } else if (m_skin) {
+        bytes = m_skin->read(file);
+    }
+    DecodeResult decoded;
+    if (bytes) {
+        decoded =
+            decodeImage({reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()});
+    }
+    if (!decoded.image) {
+        // A missing picture is cosmetic: say so once and draw without it.
+        std::fprintf(stderr, "[ui] picture '%s' not drawn: %s\n", file.c_str(),
+                     bytes ? decoded.error.c_str() : "not found");
+        m_missingImages.insert(key);
+        return nullptr;
+    }
+    return (m_images[key] = std::move(decoded.image)).get();
+}
+
+void CPaintManagerUI::AddFont(int id, LPCTSTR family, int size, bool bold, bool isDefault) {
+    m_fonts[id] = std::make_unique<HFONT__>(family ? family : L"", size, bold);
+    if (isDefault || m_defaultFontId < 0) {
+        m_defaultFontId = id;
+    }
+}
+
+HFONT CPaintManagerUI::GetFont(int id) {
+    if (auto it = m_fonts.find(id); it != m_fonts.end()) {
+        return it->second.get();
+    }
+    if (auto it = m_fonts.find(m_defaultFontId); it != m_fonts.end()) {
+        return it->second.get();
+    }
+    if (!m_fallbackFont) {
+        m_fallbackFont = std::make_unique<HFONT__>(L"", 12, false);
+    }
+    return m_fallbackFont.get();
+}
+
+void CPaintManagerUI::AddDefaultAttributeList(LPCTSTR controlClass, LPCTSTR list) {
+    m_defaultAttributes[controlClass ? controlClass : L""] = list ? list : L"";
+}
+
+LPCTSTR CPaintManagerUI::GetDefaultAttributeList(LPCTSTR controlClass) const {
+    auto it = m_defaultAttributes.find(controlClass ? controlClass : L"");
+    return it == m_defaultAttributes.end() ? nullptr : it->second.c_str();
+}
+
+bool CPaintManagerUI::AttachDialog(CControlUI* root) {
+    if (!root) {
+        return false;
+    }
+    m_pEventHover = m_pEventClick = nullptr;
+    m_root.reset(root);
+    m_root->SetManager(this, nullptr);
+    if (m_szClient.cx == 0 && m_szClient.cy == 0) {
+        m_szClient = m_settings.szInitWindowSize;
+    }
+    NeedUpdate();
+    UpdateLayout();
+    return true;
+}
+
+CControlUI* CPaintManagerUI::FindControl(LPCTSTR name) const {
+    return m_root && name ? m_root->FindControlByName(name) : nullptr;
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
+    return m_root ? m_root->FindControlAt(pt) : nullptr;
+}
+
+void CPaintManagerUI::SetClientSize(SIZE size) {
+    if (size.cx == m_szClient.cx && size.cy == m_szClient.cy) {
+        return;
+    }
+    m_szClient = size;
+    NeedUpdate();
+}
+
+void CPaintManagerUI::NeedUpdate() {
+    m_bUpdateNeeded = true;
+    Invalidate(RECT{0, 0, m_szClient.cx, m_szClient.cy});
+}
+
+void CPaintManagerUI::Invalidate(const RECT& /*rc*/) {
+    if (m_hWnd) {
+        kestrova::ui::invalidateWindow(m_hWnd);
+    }
+}
+
+void CPaintManagerUI::UpdateLayout() {
+    if (!m_bUpdateNeeded || !m_root) {
+        return;
+    }
+    m_bUpdateNeeded = false;
+    m_root->SetPos(RECT{0, 0, m_szClient.cx, m_szClient.cy});
+}
+
+HDC CPaintManagerUI::GetPaintDC() {
+    return m_measureDC.get();
+}
+
+void CPaintManagerUI::Render(HDC dc) {
+    if (!dc) {
+        return;
+    }
+    UpdateLayout();
+    kestrova::ui::Painter painter(dc);
+    RECT client{0, 0, m_szClient.cx, m_szClient.cy};
+    if (!m_settings.sLayeredImage.IsEmpty()) {
+        auto spec = kestrova::ui::parseImageSpec(m_settings.sLayeredImage.str());
+        if (spec.spec) {
+            if (const TImageInfo* image = GetImageEx(spec.spec->file.c_str())) {
+                painter.drawImage(*image, client, *spec.spec);
+            }
+        }
+    }
+    if (m_root) {
+        m_root->DoPaint(painter, client);
+    }
+}
+
+void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
+    if (notifier &&
+        std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end()) {
+        m_notifiers.push_back(notifier);
+    }
+}
+
+void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
+    std::erase(m_notifiers, notifier);
+}
+
+void CPaintManagerUI::SendNotify(CControlUI* control, LPCTSTR type, WPARAM wParam, LPARAM lParam) {
+    TNotifyUI msg;
+    msg.sType = type;
+    msg.pSender = control;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    // A notifier may add or remove notifiers (or close the window); walk a copy.
+    std::vector<INotifyUI*> notifiers = m_notifiers;
+    for (INotifyUI* notifier : notifiers) {
+        notifier->Notify(msg);
+    }
+}
+
+void CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) {
+    if (filter &&
+        std::find(m_preFilters.begin(), m_preFilters.end(), filter) == m_preFilters.end()) {
+        m_preFilters.push_back(filter);
+    }
+}
+
+void CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
+    std::erase(m_preFilters, filter);
+}
+
+bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    std::vector<IMessageFilterUI*> filters = m_preFilters;
+    for (IMessageFilterUI* filter : filters) {
+        bool handled = false;
+        LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = result;
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,52 @@
+// The library's one dispatch point and its message queue: window handles, posted
+// messages, millisecond timers, the quit message, and the loop that runs them and the
+// backend's native events. No exception escapes a dispatch.
+#pragma once
+
+#include <cairo.h>
+
+#include "platform/ui/UIBackend.h"
+#include "platform/ui/UIDefs.h"
+
+class CWindowWnd;
+
+namespace kestrova::ui {
+
+// Window registry. The core hands out handles; the backend creates the native side.
+HWND registerWindow(CWindowWnd* window, DWORD style, DWORD exStyle);
+CWindowWnd* windowFromHandle(HWND hwnd);
+bool isWindow(HWND hwnd);
+DWORD windowStyle(HWND hwnd);
+void setWindowStyle(HWND hwnd, DWORD style);
+DWORD windowExStyle(HWND hwnd);
+
+// Delivers a message now: the window's pre-message filters, then its HandleMessage.
+// An exception is traced and the message counts as handled with result 0.
+LRESULT sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Queues a message for the loop.
+bool postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Removes a window without any message: its native window, timers and queued messages
+// go (for a creation that failed, or an object deleted while its window lived).
+void forgetWindow(HWND hwnd);
+// Destroys the window: WM_DESTROY, native window gone, WM_NCDESTROY, then the object's
+// final message (deferred until the window's own dispatch has returned).
+bool destroyWindow(HWND hwnd);
+
+bool setTimer(HWND hwnd, UINT_PTR id, UINT elapseMs);
+bool killTimer(HWND hwnd, UINT_PTR id);
+
+void postQuit(int exitCode);
+// Runs until the quit message; returns its exit code.
+int runMessageLoop();
+// One round of the loop: posted messages, due timers, then native events for at most
+// maxWaitMs (-1: until the next timer). False once the quit message is pending; the
+// quit message stays pending for the caller to see.
+bool pumpMessages(int maxWaitMs);
+bool quitPending();
+
+// Asks the backend for a repaint of the window.
+void invalidateWindow(HWND hwnd);
+// Paints the window into cr (at the backend's scale) through WM_PAINT.
+void paintWindow(HWND hwnd, cairo_t* cr);
+
+}  // namespace kestrova::ui

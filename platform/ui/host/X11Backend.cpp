@@ -1,0 +1,480 @@
+// Native windows on X11 and the event loop's native half.
+#include "platform/ui/host/X11Backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UIString.h"
+
+namespace kestrova::ui {
+
+std::unique_ptr<Backend> createNativeBackend() {
+    auto screen = x11::X11Screen::open();
+    if (!screen) {
+        return nullptr;
+    }
+    return std::make_unique<x11::X11Backend>(std::move(screen));
+}
+
+}  // namespace kestrova::ui
+
+namespace kestrova::ui::x11 {
+namespace {
+
+// A window can vanish between a request and its answer (another client, a race with
+// the window manager); that is not worth ending the program for.
+int logXError(Display* display, XErrorEvent* error) {
+    char text[128] = {};
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "[ui] X error ignored: %s (request %d)\n", text, error->request_code);
+    return 0;
+}
+
+WPARAM virtualKey(KeySym sym) {
+    if (sym == XK_Return || sym == XK_KP_Enter)
+        return VK_RETURN;
+    if (sym == XK_Escape)
+        return VK_ESCAPE;
+    if (sym == XK_space)
+        return VK_SPACE;
+    if (sym >= XK_a && sym <= XK_z)
+        return 'A' + (sym - XK_a);
+    if (sym >= XK_A && sym <= XK_Z)
+        return 'A' + (sym - XK_A);
+    if (sym >= XK_0 && sym <= XK_9)
+        return '0' + (sym - XK_0);
+    return 0;
+}
+
+}  // namespace
+
+X11Backend::X11Backend(std::unique_ptr<X11Screen> screen) : m_screen(std::move(screen)) {
+    m_previousErrorHandler = XSetErrorHandler(logXError);
+    if (pipe2(m_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        m_wakePipe[0] = m_wakePipe[1] = -1;
+    }
+    // Other clients' windows appearing or restacking are what can cover a topmost pop-up.
+    XSelectInput(m_screen->display(), m_screen->root(), SubstructureNotifyMask);
+}
+
+X11Backend::~X11Backend() {
+    while (!m_windows.empty()) {
+        destroyWindow(m_windows.begin()->first);
+    }
+    XSetErrorHandler(m_previousErrorHandler);
+    for (int fd : m_wakePipe) {
+        if (fd >= 0)
+            close(fd);
+    }
+}
+
+int X11Backend::dev(LONG v) const {
+    return static_cast<int>(std::lround(v * m_screen->scale()));
+}
+LONG X11Backend::design(int v) const {
+    return static_cast<LONG>(std::lround(v / m_screen->scale()));
+}
+
+X11Backend::Native* X11Backend::find(HWND handle) {
+    auto it = m_windows.find(handle);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+const X11Backend::Native* X11Backend::find(HWND handle) const {
+    auto it = m_windows.find(handle);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+HWND X11Backend::handleOf(Window xid) const {
+    for (auto& [handle, w] : m_windows) {
+        if (w.xid == xid)
+            return handle;
+    }
+    return nullptr;
+}
+
+Window X11Backend::nativeWindow(HWND handle) const {
+    const Native* w = find(handle);
+    return w ? w->xid : None;
+}
+
+bool X11Backend::createWindow(HWND handle, const NativeWindowParams& params) {
+    Display* d = m_screen->display();
+    Native w;
+    w.managed = params.managedDialog;
+    w.rect = params.rect;
+    w.resizable = (params.style & WS_THICKFRAME) != 0;
+    w.argb = !w.managed && m_screen->compositing();
+    XSetWindowAttributes attrs{};
+    unsigned long mask = CWEventMask | CWBorderPixel | CWOverrideRedirect;
+    int depth = CopyFromParent;
+    w.visual = DefaultVisual(d, m_screen->screen());
+    if (w.argb) {
+        w.visual = m_screen->argbVisual();
+        depth = 32;
+        w.colormap = XCreateColormap(d, m_screen->root(), w.visual, AllocNone);
+        attrs.colormap = w.colormap;
+        attrs.background_pixel = 0;
+        mask |= CWColormap | CWBackPixel;
+    }
+    attrs.border_pixel = 0;
+    attrs.override_redirect = w.managed ? False : True;
+    attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                       LeaveWindowMask | KeyPressMask | StructureNotifyMask | VisibilityChangeMask;
+    RECT& r = w.rect;
+    w.xid = XCreateWindow(d, m_screen->root(), dev(r.left), dev(r.top),
+                          static_cast<unsigned>(std::max(1, dev(r.right - r.left))),
+                          static_cast<unsigned>(std::max(1, dev(r.bottom - r.top))), 0, depth,
+                          InputOutput, w.visual, mask, &attrs);
+    if (!w.xid) {
+        return false;
+    }
+    setProperties(w, params);
+    if (params.owner) {
+        if (const Native* owner = find(params.owner))
+            XSetTransientForHint(d, w.xid, owner->xid);
+    }
+    m_windows[handle] = w;
+    XFlush(d);
+    return true;
+}
+
+void X11Backend::setProperties(Native& w, const NativeWindowParams& params) {
+    Display* d = m_screen->display();
+    const Atoms& a = m_screen->atoms();
+    std::string caption = toUtf8(params.caption);
+    std::string cls = toUtf8(params.className);
+    XClassHint classHint{cls.data(), cls.data()};
+    XWMHints wmHints{};
+    wmHints.flags = InputHint | StateHint;
+    wmHints.input = w.managed ? True : False;
+    wmHints.initial_state = NormalState;
+    Xutf8SetWMProperties(d, w.xid, caption.c_str(), caption.c_str(), nullptr, 0, nullptr, &wmHints,
+                         &classHint);
+    XChangeProperty(d, w.xid, a.netWmName, a.utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(caption.data()),
+                    static_cast<int>(caption.size()));
+    long pid = getpid();
+    XChangeProperty(d, w.xid, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pid), 1);
+    Atom type = w.managed ? a.netWmWindowTypeDialog : a.netWmWindowTypeUtility;
+    XChangeProperty(d, w.xid, a.netWmWindowType, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    if (!w.managed) {
+        Atom states[] = {a.netWmStateSkipTaskbar, a.netWmStateSkipPager};
+        XChangeProperty(d, w.xid, a.netWmState, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(states), 2);
+    }
+    Atom protocols[] = {a.wmDeleteWindow};
+    XSetWMProtocols(d, w.xid, protocols, 1);
+    updateSizeHints(w);
+}
+
+void X11Backend::updateSizeHints(Native& w) {
+    XSizeHints* hints = XAllocSizeHints();
+    if (!hints)
+        return;
+    hints->flags = PPosition | PSize;
+    hints->x = dev(w.rect.left);
+    hints->y = dev(w.rect.top);
+    hints->width = dev(w.rect.right - w.rect.left);
+    hints->height = dev(w.rect.bottom - w.rect.top);
+    if (!w.resizable) {
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = hints->width;
+        hints->min_height = hints->max_height = hints->height;
+    }
+    XSetWMNormalHints(m_screen->display(), w.xid, hints);
+    XFree(hints);
+}
+
+void X11Backend::destroyWindow(HWND handle) {
+    Native* w = find(handle);
+    if (!w)
+        return;
+    Display* d = m_screen->display();
+    if (m_drag && m_drag->handle == handle) {
+        XUngrabPointer(d, CurrentTime);
+        m_drag.reset();
+    }
+    if (w->shadow.xid)
+        XDestroyWindow(d, w->shadow.xid);
+    if (w->shadow.colormap)
+        XFreeColormap(d, w->shadow.colormap);
+    XDestroyWindow(d, w->xid);
+    if (w->colormap)
+        XFreeColormap(d, w->colormap);
+    m_windows.erase(handle);
+    XFlush(d);
+}
+
+void X11Backend::placeNative(Native& w) {
+    Display* d = m_screen->display();
+    XMoveResizeWindow(d, w.xid, dev(w.rect.left), dev(w.rect.top),
+                      static_cast<unsigned>(std::max(1, dev(w.rect.right - w.rect.left))),
+                      static_cast<unsigned>(std::max(1, dev(w.rect.bottom - w.rect.top))));
+    if (w.managed)
+        updateSizeHints(w);
+    if (w.shadow.xid)
+        paintShadow(w);
+}
+
+void X11Backend::setWindowRect(HWND handle, const RECT& rect) {
+    Native* w = find(handle);
+    if (!w)
+        return;
+    bool resized = rect.right - rect.left != w->rect.right - w->rect.left ||
+                   rect.bottom - rect.top != w->rect.bottom - w->rect.top;
+    w->rect = rect;
+    placeNative(*w);
+    w->dirty = w->dirty || resized;
+    XFlush(m_screen->display());
+}
+
+RECT X11Backend::getWindowRect(HWND handle) const {
+    const Native* w = find(handle);
+    return w ? w->rect : RECT{};
+}
+
+void X11Backend::raise(Native& w) {
+    Display* d = m_screen->display();
+    XRaiseWindow(d, w.xid);
+    if (w.shadow.xid) {
+        Window order[] = {w.xid, w.shadow.xid};
+        XRestackWindows(d, order, 2);
+    }
+}
+
+void X11Backend::showWindow(HWND handle, bool show, bool topmost) {
+    Native* w = find(handle);
+    if (!w)
+        return;
+    Display* d = m_screen->display();
+    if (!show) {
+        w->visible = false;
+        XUnmapWindow(d, w->xid);
+        if (w->shadow.xid)
+            XUnmapWindow(d, w->shadow.xid);
+        XFlush(d);
+        return;
+    }
+    w->topmost = w->topmost || topmost;
+    if (!w->visible) {
+        w->visible = true;
+        w->dirty = true;
+        // The shape must be cut before mapping, or the square window flashes first.
+        paint(handle, *w);
+        if (!find(handle))
+            return;
+        if (w->shadow.xid)
+            XMapWindow(d, w->shadow.xid);
+        XMapRaised(d, w->xid);
+        if (w->managed) {
+            XEvent active{};
+            active.xclient.type = ClientMessage;
+            active.xclient.window = w->xid;
+            active.xclient.message_type = m_screen->atoms().netActiveWindow;
+            active.xclient.format = 32;
+            active.xclient.data.l[0] = 1;
+            XSendEvent(d, m_screen->root(), False,
+                       SubstructureRedirectMask | SubstructureNotifyMask, &active);
+        }
+    }
+    raise(*w);
+    XFlush(d);
+}
+
+bool X11Backend::isWindowVisible(HWND handle) const {
+    const Native* w = find(handle);
+    return w && w->visible;
+}
+
+void X11Backend::setCaption(HWND handle, const std::wstring& caption) {
+    Native* w = find(handle);
+    if (!w)
+        return;
+    std::string text = toUtf8(caption);
+    Display* d = m_screen->display();
+    Xutf8SetWMProperties(d, w->xid, text.c_str(), text.c_str(), nullptr, 0, nullptr, nullptr,
+                         nullptr);
+    XChangeProperty(d, w->xid, m_screen->atoms().netWmName, m_screen->atoms().utf8String, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
+                    static_cast<int>(text.size()));
+}
+
+void X11Backend::setStyle(HWND handle, DWORD style) {
+    Native* w = find(handle);
+    if (!w)
+        return;
+    w->resizable = (style & WS_THICKFRAME) != 0;
+    updateSizeHints(*w);
+}
+
+void X11Backend::invalidate(HWND handle) {
+    if (Native* w = find(handle))
+        w->dirty = true;
+}
+
+RECT X11Backend::primaryMonitor() const {
+    RECT m = m_screen->primaryMonitor();
+    return RECT{design(m.left), design(m.top), design(m.right), design(m.bottom)};
+}
+
+std::optional<RECT> X11Backend::workArea() const {
+    auto area = m_screen->workArea();
+    if (!area)
+        return std::nullopt;
+    return RECT{design(area->left), design(area->top), design(area->right), design(area->bottom)};
+}
+
+void X11Backend::wake() {
+    if (m_wakePipe[1] >= 0) {
+        char byte = 1;
+        [[maybe_unused]] ssize_t n = write(m_wakePipe[1], &byte, 1);
+    }
+}
+
+void X11Backend::waitForEvents(int timeoutMs) {
+    Display* d = m_screen->display();
+    processPending();
+    paintDirty();
+    XFlush(d);
+    if (XPending(d) == 0) {
+        pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        poll(fds, m_wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
+        if (m_wakePipe[0] >= 0 && (fds[1].revents & POLLIN)) {
+            char drain[64];
+            while (read(m_wakePipe[0], drain, sizeof drain) > 0) {
+            }
+        }
+    }
+    processPending();
+    paintDirty();
+    XFlush(d);
+}
+
+void X11Backend::processPending() {
+    Display* d = m_screen->display();
+    while (XPending(d) > 0) {
+        XEvent ev;
+        XNextEvent(d, &ev);
+        handleEvent(ev);
+    }
+}
+
+void X11Backend::keepTopmostOnTop() {
+    for (auto& [handle, w] : m_windows) {
+        if (w.topmost && w.visible)
+            raise(w);
+    }
+}
+
+void X11Backend::handleEvent(XEvent& ev) {
+    // Tools that type (input methods, test drivers) may remap keys; keysyms must follow.
+    if (ev.type == MappingNotify) {
+        XRefreshKeyboardMapping(&ev.xmapping);
+        return;
+    }
+    // Root notifications: another client's window appeared or moved in the stack, and
+    // may now cover a topmost pop-up.
+    if (ev.xany.window == m_screen->root()) {
+        Window subject = ev.type == MapNotify         ? ev.xmap.window
+                         : ev.type == ConfigureNotify ? ev.xconfigure.window
+                                                      : None;
+        bool ours = handleOf(subject) != nullptr;
+        for (auto& [handle, w] : m_windows)
+            ours = ours || w.shadow.xid == subject;
+        if (subject != None && !ours)
+            keepTopmostOnTop();
+        return;
+    }
+    if (ev.type == Expose) {
+        for (auto& [owner, native] : m_windows) {
+            if (native.shadow.xid == ev.xexpose.window && ev.xexpose.count == 0)
+                paintShadow(native);
+        }
+    }
+    HWND handle = handleOf(ev.xany.window);
+    Native* w = find(handle);
+    if (!w)
+        return;
+    auto pt = [&](int x, int y) { return MAKELPARAM(design(x), design(y)); };
+    switch (ev.type) {
+        case Expose:
+            w->dirty = true;
+            break;
+        case VisibilityNotify:
+            if (w->topmost && ev.xvisibility.state != VisibilityUnobscured)
+                raise(*w);
+            break;
+        case ButtonPress:
+            if (ev.xbutton.button == Button1)
+                handleButton(handle, *w, ev.xbutton);
+            break;
+        case ButtonRelease:
+            if (ev.xbutton.button != Button1)
+                break;
+            if (m_drag && m_drag->handle == handle) {
+                XUngrabPointer(m_screen->display(), ev.xbutton.time);
+                m_drag.reset();
+                break;
+            }
+            sendMessage(handle, WM_LBUTTONUP, 0, pt(ev.xbutton.x, ev.xbutton.y));
+            break;
+        case MotionNotify:
+            handleMotion(handle, *w, ev.xmotion);
+            break;
+        case LeaveNotify:
+            if (!m_drag)
+                sendMessage(handle, WM_MOUSELEAVE, 0, 0);
+            break;
+        case KeyPress:
+            if (WPARAM key = virtualKey(XLookupKeysym(&ev.xkey, 0))) {
+                sendMessage(handle, WM_KEYDOWN, key, 0);
+            }
+            break;
+        case ClientMessage:
+            if (ev.xclient.message_type == m_screen->atoms().wmProtocols &&
+                static_cast<Atom>(ev.xclient.data.l[0]) == m_screen->atoms().wmDeleteWindow) {
+                sendMessage(handle, WM_CLOSE, 0, 0);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void X11Backend::handleButton(HWND handle, Native& w, XButtonEvent& ev) {
+    LPARAM screenPt = MAKELPARAM(design(ev.x_root), design(ev.y_root));
+    if (!w.managed && sendMessage(handle, WM_NCHITTEST, 0, screenPt) == HTCAPTION) {
+        // The pop-up has no window manager frame to drag it by, so the host drags.
+        if (!find(handle))
+            return;
+        XGrabPointer(m_screen->display(), w.xid, False, ButtonReleaseMask | PointerMotionMask,
+                     GrabModeAsync, GrabModeAsync, None, None, ev.time);
+        m_drag = Drag{handle, ev.x_root - dev(w.rect.left), ev.y_root - dev(w.rect.top)};
+        return;
+    }
+    sendMessage(handle, WM_LBUTTONDOWN, 0, MAKELPARAM(design(ev.x), design(ev.y)));
+}
+
+void X11Backend::handleMotion(HWND handle, Native& w, XMotionEvent& ev) {
+    if (m_drag && m_drag->handle == handle) {
+        LONG width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
+        LONG left = design(ev.x_root - m_drag->offsetX), top = design(ev.y_root - m_drag->offsetY);
+        w.rect = RECT{left, top, left + width, top + height};
+        placeNative(w);
+        return;
+    }
+    sendMessage(handle, WM_MOUSEMOVE, 0, MAKELPARAM(design(ev.x), design(ev.y)));
+}
+
+}  // namespace kestrova::ui::x11

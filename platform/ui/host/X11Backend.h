@@ -1,0 +1,102 @@
+// The X11 host: native windows for the library's windows, drawn with cairo, and the
+// translation of X events into window messages. The pop-up is an override-redirect
+// window the host places exactly, keeps on top and drags by its caption itself; a
+// message box is an ordinary managed dialog.
+#pragma once
+
+#include <cairo.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "platform/ui/UIBackend.h"
+#include "platform/ui/host/X11Screen.h"
+
+namespace kestrova::ui::x11 {
+
+class X11Backend : public Backend {
+public:
+    explicit X11Backend(std::unique_ptr<X11Screen> screen);
+    ~X11Backend() override;
+
+    bool isNative() const override { return true; }
+    bool createWindow(HWND handle, const NativeWindowParams& params) override;
+    void destroyWindow(HWND handle) override;
+    void setWindowRect(HWND handle, const RECT& rect) override;
+    RECT getWindowRect(HWND handle) const override;
+    void showWindow(HWND handle, bool show, bool topmost) override;
+    bool isWindowVisible(HWND handle) const override;
+    void setCaption(HWND handle, const std::wstring& caption) override;
+    void setIcon(HWND handle, const TImageInfo& icon) override;
+    void setStyle(HWND handle, DWORD style) override;
+    void invalidate(HWND handle) override;
+    RECT primaryMonitor() const override;
+    std::optional<RECT> workArea() const override;
+    bool isCompositing() const override { return m_screen->compositing(); }
+    bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
+    void waitForEvents(int timeoutMs) override;
+    void wake() override;
+
+    // The native window of a library window (for tests and tools), or None.
+    Window nativeWindow(HWND handle) const;
+    double scale() const { return m_screen->scale(); }
+    // Called once per window when its first frame reaches the screen.
+    void setPresentedHook(std::function<void(HWND)> hook) { m_presented = std::move(hook); }
+
+private:
+    struct Shadow {
+        Window xid = None;
+        Colormap colormap = None;
+        const TImageInfo* image = nullptr;
+        RECT borders{};
+    };
+    struct Native {
+        Window xid = None;
+        Visual* visual = nullptr;
+        Colormap colormap = None;
+        bool argb = false;
+        bool managed = false;
+        bool resizable = true;
+        bool visible = false;
+        bool topmost = false;
+        bool dirty = true;
+        bool presented = false;
+        RECT rect{};  // design pixels, screen coordinates
+        Shadow shadow;
+    };
+
+    int dev(LONG v) const;
+    LONG design(int v) const;
+    Native* find(HWND handle);
+    const Native* find(HWND handle) const;
+    HWND handleOf(Window xid) const;
+
+    void setProperties(Native& w, const NativeWindowParams& params);
+    void updateSizeHints(Native& w);
+    void placeNative(Native& w);
+    void paint(HWND handle, Native& w);
+    void paintShadow(Native& w);
+    void applyShape(Native& w, cairo_surface_t* frame);
+    void raise(Native& w);
+    void paintDirty();
+    void processPending();
+    void handleEvent(XEvent& ev);
+    void handleButton(HWND handle, Native& w, XButtonEvent& ev);
+    void handleMotion(HWND handle, Native& w, XMotionEvent& ev);
+    void keepTopmostOnTop();
+
+    std::unique_ptr<X11Screen> m_screen;
+    std::map<HWND, Native> m_windows;
+    struct Drag {
+        HWND handle;
+        int offsetX, offsetY;  // pointer minus window origin, device pixels
+    };
+    std::optional<Drag> m_drag;
+    int m_wakePipe[2] = {-1, -1};
+    std::function<void(HWND)> m_presented;
+    XErrorHandler m_previousErrorHandler = nullptr;
+};
+
+}  // namespace kestrova::ui::x11

@@ -1,0 +1,196 @@
+// Drawing native windows: frames rendered by the library into an image at the screen's
+// scale, put on the window; the shape cut from the frame's alpha where there is no
+// compositor; the window icon; the shadow window.
+#include <X11/Xatom.h>
+#include <X11/extensions/shape.h>
+#include <cairo-xlib.h>
+
+#include <cmath>
+#include <vector>
+
+#include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UIPainter.h"
+#include "platform/ui/host/X11Backend.h"
+
+namespace kestrova::ui::x11 {
+namespace {
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+void present(Display* d, Window xid, Visual* visual, cairo_surface_t* frame) {
+    int w = cairo_image_surface_get_width(frame), h = cairo_image_surface_get_height(frame);
+    SurfacePtr target(cairo_xlib_surface_create(d, xid, visual, w, h));
+    cairo_t* cr = cairo_create(target.get());
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, frame, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target.get());
+}
+
+}  // namespace
+
+void X11Backend::paint(HWND handle, Native& w) {
+    w.dirty = false;
+    int width = std::max(1, dev(w.rect.right - w.rect.left));
+    int height = std::max(1, dev(w.rect.bottom - w.rect.top));
+    SurfacePtr frame(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    cairo_t* cr = cairo_create(frame.get());
+    cairo_scale(cr, m_screen->scale(), m_screen->scale());
+    paintWindow(handle, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(frame.get());
+    Native* still = find(handle);  // painting runs window code, which may close the window
+    if (!still)
+        return;
+    if (!still->argb && !still->managed)
+        applyShape(*still, frame.get());
+    present(m_screen->display(), still->xid, still->visual, frame.get());
+    if (!still->presented && still->visible) {
+        still->presented = true;
+        if (m_presented)
+            m_presented(handle);
+    }
+}
+
+void X11Backend::paintDirty() {
+    std::vector<HWND> dirty;
+    for (auto& [handle, w] : m_windows) {
+        if (w.dirty && w.visible)
+            dirty.push_back(handle);
+    }
+    for (HWND handle : dirty) {
+        if (Native* w = find(handle))
+            paint(handle, *w);
+    }
+}
+
+// Rounded corners without a compositor: the window keeps only the pixels the frame
+// covers, as runs of rectangles row by row.
+void X11Backend::applyShape(Native& w, cairo_surface_t* frame) {
+    int width = cairo_image_surface_get_width(frame),
+        height = cairo_image_surface_get_height(frame);
+    const unsigned char* data = cairo_image_surface_get_data(frame);
+    int stride = cairo_image_surface_get_stride(frame);
+    std::vector<XRectangle> rects;
+    for (int y = 0; y < height; ++y) {
+        auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < width;) {
+            while (x < width && (row[x] >> 24) < 128)
+                ++x;
+            int start = x;
+            while (x < width && (row[x] >> 24) >= 128)
+                ++x;
+            if (x > start) {
+                rects.push_back(XRectangle{static_cast<short>(start), static_cast<short>(y),
+                                           static_cast<unsigned short>(x - start), 1});
+            }
+        }
+    }
+    XShapeCombineRectangles(m_screen->display(), w.xid, ShapeBounding, 0, 0, rects.data(),
+                            static_cast<int>(rects.size()), ShapeSet, YXBanded);
+}
+
+void X11Backend::setIcon(HWND handle, const TImageInfo& icon) {
+    Native* w = find(handle);
+    if (!w || !icon.surface)
+        return;
+    // _NET_WM_ICON is width, height, then straight (not premultiplied) ARGB, one pixel
+    // per long as Xlib passes 32-bit properties.
+    std::vector<unsigned long> data{static_cast<unsigned long>(icon.nX),
+                                    static_cast<unsigned long>(icon.nY)};
+    const unsigned char* px = cairo_image_surface_get_data(icon.surface);
+    int stride = cairo_image_surface_get_stride(icon.surface);
+    for (int y = 0; y < icon.nY; ++y) {
+        auto* row =
+            reinterpret_cast<const std::uint32_t*>(px + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < icon.nX; ++x) {
+            std::uint32_t p = row[x], a = p >> 24;
+            auto un = [a](std::uint32_t c) {
+                return a ? std::min<std::uint32_t>(255, c * 255 / a) : 0;
+            };
+            data.push_back((a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) |
+                           un(p & 0xFF));
+        }
+    }
+    XChangeProperty(m_screen->display(), w->xid, m_screen->atoms().netWmIcon, XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(data.data()),
+                    static_cast<int>(data.size()));
+}
+
+bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& borders) {
+    Native* w = find(parent);
+    if (!w)
+        return false;
+    Display* d = m_screen->display();
+    if (!image) {
+        if (w->shadow.xid)
+            XDestroyWindow(d, w->shadow.xid);
+        if (w->shadow.colormap)
+            XFreeColormap(d, w->shadow.colormap);
+        w->shadow = Shadow{};
+        return true;
+    }
+    if (!m_screen->compositing() || w->managed) {
+        return false;
+    }
+    if (!w->shadow.xid) {
+        XSetWindowAttributes attrs{};
+        w->shadow.colormap =
+            XCreateColormap(d, m_screen->root(), m_screen->argbVisual(), AllocNone);
+        attrs.colormap = w->shadow.colormap;
+        attrs.border_pixel = 0;
+        attrs.background_pixel = 0;
+        attrs.override_redirect = True;
+        attrs.event_mask = ExposureMask;
+        w->shadow.xid = XCreateWindow(
+            d, m_screen->root(), 0, 0, 1, 1, 0, 32, InputOutput, m_screen->argbVisual(),
+            CWColormap | CWBorderPixel | CWBackPixel | CWOverrideRedirect | CWEventMask, &attrs);
+        // Clicks go through the shadow to whatever lies below it.
+        XShapeCombineRectangles(d, w->shadow.xid, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        Atom type = m_screen->atoms().netWmWindowTypeUtility;
+        XChangeProperty(d, w->shadow.xid, m_screen->atoms().netWmWindowType, XA_ATOM, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+    }
+    w->shadow.image = image;
+    w->shadow.borders = borders;
+    paintShadow(*w);
+    if (w->visible) {
+        XMapWindow(d, w->shadow.xid);
+        raise(*w);
+    }
+    return true;
+}
+
+void X11Backend::paintShadow(Native& w) {
+    if (!w.shadow.xid || !w.shadow.image)
+        return;
+    const RECT& b = w.shadow.borders;
+    RECT outer{w.rect.left - b.left, w.rect.top - b.top, w.rect.right + b.right,
+               w.rect.bottom + b.bottom};
+    int width = std::max(1, dev(outer.right - outer.left));
+    int height = std::max(1, dev(outer.bottom - outer.top));
+    Display* d = m_screen->display();
+    XMoveResizeWindow(d, w.shadow.xid, dev(outer.left), dev(outer.top),
+                      static_cast<unsigned>(width), static_cast<unsigned>(height));
+    SurfacePtr frame(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    cairo_t* cr = cairo_create(frame.get());
+    cairo_scale(cr, m_screen->scale(), m_screen->scale());
+    {
+        HDC__ dc(cr);
+        Painter painter(&dc);
+        ImageSpec spec;
+        spec.corner = b;
+        painter.drawImage(*w.shadow.image,
+                          RECT{0, 0, outer.right - outer.left, outer.bottom - outer.top}, spec);
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(frame.get());
+    present(d, w.shadow.xid, m_screen->argbVisual(), frame.get());
+}
+
+}  // namespace kestrova::ui::x11

@@ -1,0 +1,61 @@
+// What the host knows about the X screen: the connection, the atoms it uses, the
+// primary monitor, the work area, whether a compositor runs, the visual for per-pixel
+// alpha and the scale factor from Xft.dpi. Geometry here is in device pixels.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/ui/UIDefs.h"
+
+namespace kestrova::ui::x11 {
+
+struct Atoms {
+    Atom wmProtocols, wmDeleteWindow, netWmName, utf8String, netWmPid, netWmIcon;
+    Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypeDialog;
+    Atom netWmState, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateAbove;
+    Atom netWmStateModal, netWorkarea, netCurrentDesktop, netActiveWindow;
+};
+
+class X11Screen {
+public:
+    // Null when no display can be opened.
+    static std::unique_ptr<X11Screen> open();
+    ~X11Screen();
+    X11Screen(const X11Screen&) = delete;
+    X11Screen& operator=(const X11Screen&) = delete;
+
+    Display* display() const { return m_display; }
+    int screen() const { return m_screen; }
+    Window root() const { return m_root; }
+    const Atoms& atoms() const { return m_atoms; }
+    double scale() const { return m_scale; }
+    bool compositing() const;
+    // A 32-bit TrueColor visual for per-pixel alpha, or null.
+    Visual* argbVisual() const { return m_argbVisual; }
+
+    RECT primaryMonitor() const;
+    // _NET_WORKAREA of the current desktop intersected with the primary monitor.
+    std::optional<RECT> workArea() const;
+
+private:
+    explicit X11Screen(Display* display);
+    void readScale();
+
+    Display* m_display;
+    int m_screen;
+    Window m_root;
+    Atoms m_atoms{};
+    double m_scale = 1.0;
+    Visual* m_argbVisual = nullptr;
+    Atom m_compositorSelection = None;
+};
+
+// Scale factor for an Xft.dpi value: dpi / 96, 1 when unset or unreasonable.
+double scaleFromDpi(const char* dpi);
+
+}  // namespace kestrova::ui::x11

@@ -1,0 +1,197 @@
+// The markup builder: a pop-up layout becomes the expected tree and settings; every
+// malformed layout of data/malformed fails with a message naming what and where, and
+// leaves the paint manager untouched.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+
+#include "UiTestSupport.h"
+#include "platform/ui/UIMarkup.h"
+#include "platform/ui/UIlib.h"
+
+using namespace kestrova::ui;
+using namespace kestrova::uitest;
+
+namespace {
+
+std::unique_ptr<SkinSource> popupSkin(Bytes& keep) {
+    keep = popupSkinZip();
+    std::string error;
+    auto skin = openZipSkin(keep, error);
+    EXPECT_TRUE(skin) << error;
+    return skin;
+}
+
+TEST(Markup, PopupLayoutBuildsTheNamedControlsWithTheirAttributes) {
+    Bytes zip;
+    auto skin = popupSkin(zip);
+    CPaintManagerUI pm;
+    BuildResult built = buildLayout(*skin, "FloatDlg.xml", pm);
+    ASSERT_TRUE(built) << built.error;
+    pm.AttachDialog(built.root.release());
+
+    EXPECT_EQ(pm.GetInitSize().cx, 320);
+    EXPECT_EQ(pm.GetInitSize().cy, 180);
+    EXPECT_EQ(pm.GetCaptionRect().bottom, 30);
+    EXPECT_STREQ(pm.GetWindowSettings().sLayeredImage, L"file='float_bg.png' corner='5,5,5,5'");
+
+    auto* title = dynamic_cast<CLabelUI*>(pm.FindControl(L"title"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_STREQ(title->GetText(), L"广告消息");
+    EXPECT_EQ(title->GetFont(), 0);
+    auto* msg = dynamic_cast<CLabelUI*>(pm.FindControl(L"msgLabel"));
+    ASSERT_NE(msg, nullptr);
+    EXPECT_EQ(msg->GetFont(), -1);
+    EXPECT_EQ(msg->GetTextStyle() & (DT_VCENTER | DT_BOTTOM), DT_TOP);
+    EXPECT_NE(dynamic_cast<CButtonUI*>(pm.FindControl(L"closeBtn")), nullptr);
+    EXPECT_NE(dynamic_cast<CTabLayoutUI*>(pm.FindControl(L"main_tab")), nullptr);
+    EXPECT_NE(dynamic_cast<CLabelUI*>(pm.FindControl(L"imgLabel")), nullptr);
+    EXPECT_EQ(pm.FindControl(L"nothing"), nullptr);
+
+    // Font ids from the layout, and the default font for a label that names none.
+    EXPECT_EQ(pm.GetFont(1)->size, 18);
+    EXPECT_TRUE(pm.GetFont(5)->bold);
+    EXPECT_EQ(pm.GetFont(msg->GetFont()), pm.GetFont(0));
+    EXPECT_EQ(pm.GetFont(0)->family, L"Microsoft YaHei");
+    ASSERT_NE(pm.GetDefaultAttributeList(L"VScrollBar"), nullptr);
+}
+
+// Each file starts with "<!-- expect: TEXT -->"; the build's error must contain TEXT.
+TEST(Markup, EveryMalformedLayoutGivesAClearErrorAndNoTree) {
+    std::string folder = dataPath("malformed");
+    DIR* dir = opendir(folder.c_str());
+    ASSERT_NE(dir, nullptr) << folder;
+    std::vector<std::string> files;
+    while (dirent* e = readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.size() > 4 && name.ends_with(".xml"))
+            files.push_back(name);
+    }
+    closedir(dir);
+    std::sort(files.begin(), files.end());
+    ASSERT_GE(files.size(), 10u);
+
+    Bytes zip;
+    auto skin = popupSkin(zip);
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        std::string xml = readDataFile("malformed/" + file);
+        size_t begin = xml.find("expect: ") + 8, end = xml.find(" -->");
+        ASSERT_NE(end, std::string::npos);
+        std::string expected = xml.substr(begin, end - begin);
+
+        CPaintManagerUI pm;
+        BuildResult built = buildLayoutFromText(xml, file, *skin, pm);
+        EXPECT_FALSE(built);
+        EXPECT_EQ(built.root, nullptr);
+        EXPECT_NE(built.error.find(expected), std::string::npos) << "error was: " << built.error;
+        EXPECT_EQ(built.error.rfind(file + ":", 0), 0u) << "error should start with the file";
+        // Nothing of a rejected layout reaches the paint manager.
+        EXPECT_EQ(pm.GetInitSize().cx, 0);
+        EXPECT_EQ(pm.GetDefaultAttributeList(L"Label"), nullptr);
+    }
+}
+
+TEST(Markup, DefaultsApplyToTheirClassAndYieldToTheElementsOwnAttributes) {
+    std::string xml =
+        "<Window size='100,50'><Default name='Label' value='height=\"7\" textcolor=\"#FF112233\"'/>"
+        "<VerticalLayout><Label name='a'/><Label name='b' height='9'/><Button "
+        "name='c'/></VerticalLayout>"
+        "</Window>";
+    auto skin = openFolderSkin("/nonexistent");
+    CPaintManagerUI pm;
+    BuildResult built = buildLayoutFromText(xml, "d.xml", *skin, pm);
+    ASSERT_TRUE(built) << built.error;
+    pm.AttachDialog(built.root.release());
+    EXPECT_EQ(pm.FindControl(L"a")->GetFixedHeight(), 7);
+    EXPECT_EQ(pm.FindControl(L"b")->GetFixedHeight(), 9);
+    EXPECT_EQ(pm.FindControl(L"c")->GetFixedHeight(), 0);
+}
+
+TEST(Markup, LayoutMissingFromTheSkinIsReported) {
+    Bytes zip;
+    auto skin = popupSkin(zip);
+    CPaintManagerUI pm;
+    BuildResult built = buildLayout(*skin, "Other.xml", pm);
+    EXPECT_FALSE(built);
+    EXPECT_NE(built.error.find("Other.xml: not found"), std::string::npos) << built.error;
+}
+
+TEST(Markup, ArchiveThatIsNotAZipIsRefused) {
+    std::string error;
+    Bytes junk(200, 0x41);
+    EXPECT_EQ(openZipSkin(junk, error), nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(openZipSkin({}, error), nullptr);
+}
+
+TEST(Markup, FolderSkinNeverLeavesItsFolder) {
+    auto skin = openFolderSkin(dataPath("malformed"));
+    EXPECT_TRUE(skin->contains("bad_xml.xml"));
+    EXPECT_FALSE(skin->contains("../popup_layout.xml"));
+    EXPECT_FALSE(skin->contains(".."));
+}
+
+struct ValueCase {
+    const wchar_t* text;
+    bool valid;
+    DWORD value;
+};
+
+TEST(AttributeValues, ColoursAcceptOnlyHashAndEightOrSixHexDigits) {
+    const ValueCase cases[] = {
+        {L"#FF6E85D5", true, 0xFF6E85D5},
+        {L"#ff666666", true, 0xFF666666},
+        {L"#80000000", true, 0x80000000},
+        {L"#6E85D5", true, 0xFF6E85D5},
+        {L"FF6E85D5", false, 0},
+        {L"#FF6E85D", false, 0},
+        {L"#FF6E85D5A", false, 0},
+        {L"#GG000000", false, 0},
+        {L"", false, 0},
+        {L"#", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.text));
+        auto parsed = parseColor(c.text);
+        EXPECT_EQ(parsed.has_value(), c.valid);
+        if (parsed) {
+            EXPECT_EQ(*parsed, c.value);
+        }
+    }
+}
+
+TEST(AttributeValues, RectanglesNeedExactlyFourIntegers) {
+    EXPECT_EQ(parseRect(L"5,30,5,5")->top, 30);
+    EXPECT_EQ(parseRect(L" -1, 2 ,3,4 ")->left, -1);
+    for (const wchar_t* bad : {L"1,2,3", L"1,2,3,4,5", L"1,,3,4", L"1,2,3,x", L"1.5,2,3,4", L""}) {
+        SCOPED_TRACE(toUtf8(bad));
+        EXPECT_FALSE(parseRect(bad).has_value());
+    }
+}
+
+TEST(AttributeValues, ImageStringsInBothForms) {
+    auto bare = parseImageSpec(L"close.png");
+    ASSERT_TRUE(bare.spec);
+    EXPECT_EQ(bare.spec->file, L"close.png");
+    EXPECT_FALSE(bare.spec->source);
+
+    auto full = parseImageSpec(L"file='float_bg.png' corner='5,30,5,5' source='0,0,8,20'");
+    ASSERT_TRUE(full.spec) << full.error;
+    EXPECT_EQ(full.spec->file, L"float_bg.png");
+    EXPECT_EQ(full.spec->corner.top, 30);
+    ASSERT_TRUE(full.spec->source);
+    EXPECT_EQ(full.spec->source->bottom, 20);
+
+    for (const wchar_t* bad : {L"file='a.png", L"corner='1,2,3,4'", L"file='a.png' corner='1,2'",
+                               L"file='a.png' shine='1'", L"file=a.png", L"  "}) {
+        SCOPED_TRACE(toUtf8(bad));
+        auto parsed = parseImageSpec(bad);
+        EXPECT_FALSE(parsed.spec);
+        EXPECT_FALSE(parsed.error.empty());
+    }
+}
+
+}  // namespace

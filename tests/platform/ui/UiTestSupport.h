@@ -1,0 +1,68 @@
+// Helpers for the library's tests: pictures and zip archives made in memory, a stand-in
+// for the program's embedded resources, a skin shaped like the pop-up's, and pixel
+// reads from rendered frames.
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/UIHeadless.h"
+#include "platform/ui/UIManager.h"
+
+namespace kestrova::uitest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A PNG of w x h drawn by paint (on a transparent ground).
+Bytes makePng(int w, int h, const std::function<void(cairo_t*)>& paint);
+// A JPEG of w x h, through gdk-pixbuf.
+Bytes makeJpeg(int w, int h);
+// A zip archive with the given entries.
+Bytes makeZip(const std::map<std::string, std::string>& entries);
+
+// Makes findResource(type, id) return bytes (kept alive by the registry).
+void setResource(const std::string& type, int id, Bytes bytes);
+void clearResources();
+
+// The pictures of a skin like the pop-up's: blue title band over a near-white body,
+// grey and blue close crosses, a shadow frame.
+std::map<std::string, std::string> popupSkinPictures();
+// A zip archive of those pictures and data/popup_layout.xml as "FloatDlg.xml".
+Bytes popupSkinZip();
+// A paint manager holding the pop-up layout (from zip, which must outlive it), laid out
+// at the layout's 320 x 180.
+std::unique_ptr<CPaintManagerUI> loadPopup(const Bytes& zip);
+// The layout from tests/platform/ui/data.
+std::string readDataFile(const std::string& relative);
+std::string dataPath(const std::string& relative);
+
+// Installs a fresh headless backend for the test and returns it.
+kestrova::ui::HeadlessBackend& useHeadless();
+
+// A rendered frame of a paint manager.
+class Frame {
+public:
+    Frame(CPaintManagerUI& pm, int w, int h);
+    ~Frame();
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+
+    // Un-premultiplied 0xAARRGGBB at x, y.
+    std::uint32_t pixel(int x, int y) const;
+    bool writePng(const std::string& path) const;
+
+private:
+    cairo_surface_t* m_surface;
+};
+
+// True when the colours differ by at most tolerance in every channel (alpha included).
+bool near(std::uint32_t a, std::uint32_t b, int tolerance);
+std::string hex(std::uint32_t argb);
+
+}  // namespace kestrova::uitest

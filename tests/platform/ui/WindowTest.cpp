@@ -1,0 +1,243 @@
+// Windows driven by simulated input on the headless backend: creation from an embedded
+// skin, clicks and mouse capture, the key filter, timers, closing and the message loop.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <vector>
+
+#include "TestPopup.h"
+#include "UiTestSupport.h"
+#include "platform/resource/Resource.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UIlib.h"
+
+using namespace kestrova::ui;
+using namespace kestrova::uitest;
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        popupEvents().clear();
+        headless = &useHeadless();
+        setResource(std::string(kestrova::kSkinResourceType), 104, popupSkinZip());
+        Bytes icon = makePng(48, 48, [](cairo_t* cr) { cairo_paint(cr); });
+        setResource(std::string(kestrova::kIconResourceType), 102, icon);
+    }
+    void TearDown() override {
+        // Leave no quit message or queued close behind for the next test.
+        if (!pumpMessages(0))
+            runMessageLoop();
+        clearResources();
+    }
+
+    HWND create(PopupWindow& w) {
+        return w.Create(nullptr, L"Reader升级程序", 0x10CF0000, 0x00020080, 0, 0, 710, 470);
+    }
+    static void mouse(HWND h, UINT msg, int x, int y) { SendMessageW(h, msg, 0, MAKELPARAM(x, y)); }
+    static void click(HWND h, POINT down, POINT up) {
+        mouse(h, WM_MOUSEMOVE, down.x, down.y);
+        mouse(h, WM_LBUTTONDOWN, down.x, down.y);
+        mouse(h, WM_MOUSEMOVE, up.x, up.y);
+        mouse(h, WM_LBUTTONUP, up.x, up.y);
+    }
+
+    HeadlessBackend* headless = nullptr;
+};
+
+TEST_F(WindowTest, CreatedHiddenAtTheLayoutsSizeWithInitWindowRun) {
+    PopupWindow w;
+    HWND h = create(w);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(popupEvents(), std::vector<std::string>{"init"});
+    const auto* state = headless->state(h);
+    ASSERT_NE(state, nullptr);
+    EXPECT_FALSE(state->visible) << "WS_VISIBLE must not show a window before it is placed";
+    EXPECT_EQ(state->rect.right - state->rect.left, 320);
+    EXPECT_EQ(state->rect.bottom - state->rect.top, 180);
+    EXPECT_EQ(state->params.className, L"FloatDlg");
+    EXPECT_EQ(state->params.caption, L"Reader升级程序");
+    EXPECT_NE(w.GetPaintManager().FindControl(L"closeBtn"), nullptr);
+    DestroyWindow(h);
+}
+
+TEST_F(WindowTest, ClickFiresOnceOnlyForPressAndReleaseInsideTheSameControl) {
+    PopupWindow w;
+    HWND h = create(w);
+    ASSERT_NE(h, nullptr);
+    struct Case {
+        const char* what;
+        POINT down, up;
+        size_t clicks;
+    } cases[] = {
+        {"press and release on closeBtn", {305, 15}, {306, 16}, 1},
+        {"press on closeBtn, release outside", {305, 15}, {200, 100}, 0},
+        {"press outside, release on closeBtn", {200, 100}, {305, 15}, 0},
+        {"press on closeBtn, release on the title", {305, 15}, {100, 15}, 0},
+        {"press and release on the text", {100, 100}, {100, 100}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        w.clicks.clear();
+        click(h, c.down, c.up);
+        ASSERT_EQ(w.clicks.size(), c.clicks);
+        if (c.clicks) {
+            EXPECT_EQ(w.clicks[0], L"closeBtn");
+        }
+    }
+    DestroyWindow(h);
+}
+
+TEST_F(WindowTest, EnterAndEscapeReachTheFilterAndTheBaseFilterClosesOnEscape) {
+    PopupWindow w;
+    HWND h = create(w);
+    SendMessageW(h, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageW(h, WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(w.filteredKeys, (std::vector<WPARAM>{VK_RETURN, VK_ESCAPE}));
+    pumpMessages(0);
+    EXPECT_TRUE(IsWindow(h)) << "a swallowed Escape leaves the window open";
+
+    w.swallowEnterEscape = false;
+    SendMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
+    pumpMessages(0);
+    EXPECT_FALSE(IsWindow(h)) << "the library's default answer to Escape closes";
+    EXPECT_EQ(w.GetHWND(), nullptr);
+}
+
+TEST_F(WindowTest, TimerDeliversItsIdUntilKilled) {
+    PopupWindow w;
+    HWND h = create(w);
+    EXPECT_EQ(SetTimer(h, 0x4000, 5, nullptr), 0x4000u);
+    for (int i = 0; i < 200 && w.timerIds.size() < 3; ++i)
+        pumpMessages(5);
+    ASSERT_GE(w.timerIds.size(), 3u);
+    EXPECT_EQ(w.timerIds[0], 0x4000u);
+    EXPECT_TRUE(KillTimer(h, 0x4000));
+    size_t seen = w.timerIds.size();
+    for (int i = 0; i < 5; ++i)
+        pumpMessages(5);
+    EXPECT_EQ(w.timerIds.size(), seen);
+    EXPECT_FALSE(KillTimer(h, 0x4000));
+    DestroyWindow(h);
+}
+
+TEST_F(WindowTest, CloseDestroysTheNativeWindowThenRunsTheFinalMessageAndEndsTheLoop) {
+    auto* w = new PopupWindow;
+    w->deleteOnFinal = true;
+    HWND h = create(*w);
+    ASSERT_NE(h, nullptr);
+    SetTimer(h, 7, 1, nullptr);
+    w->Close(1);
+    // Close before the loop runs is kept until the loop starts, as the advert flow needs.
+    EXPECT_TRUE(IsWindow(h));
+    EXPECT_EQ(CPaintManagerUI::GetInstance(), nullptr);
+    CPaintManagerUI::MessageLoop();
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(headless->state(h), nullptr);
+    EXPECT_EQ(popupEvents(), (std::vector<std::string>{"init", "destroy while window exists",
+                                                       "final", "destructor"}));
+}
+
+TEST_F(WindowTest, ExceptionInAHandlerDoesNotLeaveTheDispatch) {
+    PopupWindow w;
+    HWND h = create(w);
+    w.throwOnClick = true;
+    EXPECT_NO_THROW(click(h, {305, 15}, {305, 15}));
+    w.throwOnClick = false;
+    click(h, {305, 15}, {305, 15});
+    EXPECT_EQ(w.clicks.size(), 1u) << "the window keeps working after the exception";
+    DestroyWindow(h);
+}
+
+TEST_F(WindowTest, BrokenSkinRefusesCreationWithoutAFinalMessage) {
+    setResource(std::string(kestrova::kSkinResourceType), 104, Bytes(64, 'x'));
+    PopupWindow w;
+    EXPECT_EQ(create(w), nullptr);
+    EXPECT_EQ(w.GetHWND(), nullptr);
+    EXPECT_EQ(popupEvents(), std::vector<std::string>{});
+    clearResources();
+    PopupWindow missing;
+    EXPECT_EQ(create(missing), nullptr);
+}
+
+TEST_F(WindowTest, CaptionRowDragsExceptOverTheCloseButton) {
+    PopupWindow w;
+    HWND h = create(w);
+    MoveWindow(h, 1000, 500, 320, 180, TRUE);
+    auto hit = [&](int x, int y) {
+        return SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(1000 + x, 500 + y));
+    };
+    EXPECT_EQ(hit(100, 15), HTCAPTION);
+    EXPECT_EQ(hit(0, 29), HTCAPTION);
+    EXPECT_EQ(hit(305, 15), HTCLIENT);
+    EXPECT_EQ(hit(100, 30), HTCLIENT);
+    EXPECT_EQ(hit(100, 120), HTCLIENT);
+    DestroyWindow(h);
+}
+
+TEST_F(WindowTest, PlacementStyleScreenAndWorkArea) {
+    headless->setMonitor(RECT{1920, 0, 3200, 1024});
+    headless->setWorkArea(RECT{1920, 0, 3200, 984});
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
+    EXPECT_EQ(kestrova::primaryMonitorRect().left, 1920);
+    RECT work{};
+    EXPECT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(work.bottom, 984);
+    headless->setWorkArea(std::nullopt);
+    EXPECT_FALSE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+
+    PopupWindow w;
+    HWND h = create(w);
+    LONG style = GetWindowLongW(h, GWL_STYLE);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    SetWindowLongW(h, GWL_STYLE, style & 0xFFFAFFFF);
+    EXPECT_FALSE(headless->state(h)->style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
+
+    SetWindowPos(h, nullptr, 0, 0, 320, 250, SWP_NOMOVE);
+    EXPECT_EQ(w.GetPaintManager().GetClientSize().cy, 250) << "a resize re-lays the tree";
+    EXPECT_FALSE(IsWindowVisible(h));
+    SetWindowPos(h, HWND_TOPMOST, 2880, 1024, 320, 250, SWP_SHOWWINDOW);
+    const auto* state = headless->state(h);
+    EXPECT_TRUE(state->visible);
+    EXPECT_TRUE(state->topmost);
+    EXPECT_EQ(state->rect.top, 1024) << "a start position below the screen is kept";
+    DestroyWindow(h);
+}
+
+TEST_F(WindowTest, IconAndShadowComeFromResourcesAndTheSkin) {
+    PopupWindow w;
+    HWND h = create(w);
+    w.SetIcon(102);
+    EXPECT_TRUE(headless->state(h)->hasIcon);
+    {
+        CWndShadow shadow;
+        shadow.Create(h);
+        EXPECT_FALSE(shadow.SetImage(L"missing.png", RECT{16, 16, 16, 16}, RECT{}));
+        EXPECT_TRUE(shadow.SetImage(L"shadow.png", RECT{16, 16, 16, 16}, RECT{}));
+        EXPECT_TRUE(headless->state(h)->hasShadow);
+    }
+    EXPECT_FALSE(headless->state(h)->hasShadow) << "the shadow goes with its object";
+    headless->setCompositing(false);
+    CWndShadow none;
+    none.Create(h);
+    EXPECT_FALSE(none.SetImage(L"shadow.png", RECT{16, 16, 16, 16}, RECT{}));
+    DestroyWindow(h);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MessageBoxWithoutDisplay, ReturnsZeroAtOnce) {
+    useHeadless();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(MessageBoxW(nullptr, L"dump written", L"Kestrova", MB_OK), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+}  // namespace
