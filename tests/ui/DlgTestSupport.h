@@ -1,0 +1,62 @@
+// A pop-up on the headless backend with a recording link opener: the screen and the work
+// area are whatever the test says, and every link handed to the shell is kept.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/UIHeadless.h"
+#include "ui/FloatDlg.h"
+
+namespace kestrova::uitest {
+
+// Exposes what the tests check and counts the slide ticks the timer delivers.
+class TestDlg : public CFloatDlg {
+public:
+    int slideTicks = 0;
+    std::vector<RECT> tickRects;
+
+    LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    CPaintManagerUI& pm() { return m_pm; }
+    int width() const { return m_nWidth; }
+    int height() const { return m_nHeight; }
+};
+
+class DlgTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A new pop-up, created as the program creates it; it owns itself from then on.
+    TestDlg* create();
+    RECT rect() const;
+    const ui::HeadlessBackend::WindowState* state() const;
+    // Runs the loop until the window is gone (it posts the quit message as it goes).
+    void runUntilClosed();
+    // Releases the left button at client y without a preceding press.
+    void releaseAt(int y);
+
+    ui::HeadlessBackend* headless = nullptr;
+    TestDlg* dlg = nullptr;
+    HWND hwnd = nullptr;
+    std::vector<std::string> opened;
+};
+
+// A PNG file of w x h in a temporary folder, its quadrants red, green, blue and yellow
+// (top left, top right, bottom left, bottom right). Removed with the object.
+class QuadrantPicture {
+public:
+    QuadrantPicture(int w, int h);
+    ~QuadrantPicture();
+    QuadrantPicture(const QuadrantPicture&) = delete;
+    QuadrantPicture& operator=(const QuadrantPicture&) = delete;
+    const std::wstring& path() const { return m_wpath; }
+
+private:
+    std::string m_path;
+    std::wstring m_wpath;
+};
+
+}  // namespace kestrova::uitest

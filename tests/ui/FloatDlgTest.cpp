@@ -1,0 +1,152 @@
+// The pop-up's behaviour on the headless backend: what creation leaves, which releases
+// open the link, the keys it swallows, the timers it passes on, how it closes, and a
+// layout that lacks its named controls.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "DlgTestSupport.h"
+#include "platform/ui/UIMessageCore.h"
+#include "ui/AdvertLayout.h"
+
+namespace kestrova::uitest {
+namespace {
+
+using Pop = DlgTest;
+
+TEST_F(Pop, CreationStripsResizingSetsIconAndShadowAndStaysHiddenUntilTheSlide) {
+    ASSERT_NE(create(), nullptr);
+    EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) << "other style bits are kept";
+    EXPECT_TRUE(state()->hasIcon);
+    EXPECT_TRUE(state()->hasShadow);
+    EXPECT_EQ(state()->params.className, L"FloatDlg");
+
+    dlg->ShowTextAdvert(L"Title", L"Some text", L"http://a.test/");
+    EXPECT_FALSE(state()->visible) << "filled but not yet placed";
+    dlg->StartSlideIn();
+    EXPECT_TRUE(state()->visible);
+    EXPECT_TRUE(state()->topmost);
+}
+
+TEST_F(Pop, ReleasesBelowTheTitleRowOpenOnlyWebLinksEachTime) {
+    ASSERT_NE(create(), nullptr);
+    struct Case {
+        const char* what;
+        const wchar_t* link;
+        int y;
+        std::vector<std::string> opened;
+    } cases[] = {
+        {"on the title row", L"http://a.test/x", 30, {}},
+        {"first row below it", L"http://a.test/x", 31, {"http://a.test/x"}},
+        {"far down", L"HTTPS://A.test/?q=1&r=2", 170, {"HTTPS://A.test/?q=1&r=2"}},
+        {"empty link", L"", 100, {}},
+        {"script link", L"javascript:alert(1)", 100, {}},
+        {"local file", L"file:///etc/passwd", 100, {}},
+        {"bare path", L"/usr/bin/xterm", 100, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        opened.clear();
+        dlg->ShowTextAdvert(L"Title", L"Text", c.link);
+        releaseAt(c.y);
+        EXPECT_EQ(opened, c.opened);
+    }
+}
+
+TEST_F(Pop, TwoClicksOpenTwiceOnEitherPageAndTheWindowStays) {
+    ASSERT_NE(create(), nullptr);
+    dlg->ShowImageAdvert(L"Title", L"/nonexistent/advertising.png", L"http://a.test/p");
+    releaseAt(100);
+    releaseAt(100);
+    ui::pumpMessages(0);
+    EXPECT_EQ(opened, (std::vector<std::string>{"http://a.test/p", "http://a.test/p"}));
+    EXPECT_TRUE(IsWindow(hwnd));
+}
+
+TEST_F(Pop, AnOverlongLinkIsHandedOverCutToItsBuffer) {
+    ASSERT_NE(create(), nullptr);
+    std::wstring link = L"http://a.test/" + std::wstring(3000, L'a');
+    dlg->ShowTextAdvert(L"Title", L"Text", link.c_str());
+    releaseAt(100);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].size(), kQuotedLinkUnits - 2);
+    EXPECT_EQ(opened[0], ui::toUtf8(link.substr(0, kQuotedLinkUnits - 2)));
+}
+
+TEST_F(Pop, EnterAndEscapeLeaveTheWindowOpen) {
+    ASSERT_NE(create(), nullptr);
+    SendMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+    ui::pumpMessages(0);
+    EXPECT_TRUE(IsWindow(hwnd));
+}
+
+TEST_F(Pop, OtherTimersArePassedOnUnhandledAndMoveNothing) {
+    ASSERT_NE(create(), nullptr);
+    dlg->ShowTextAdvert(L"Title", L"Text", L"");
+    MoveWindow(hwnd, 1600, 900, 320, 180, TRUE);
+    for (WPARAM id : {WPARAM{0}, WPARAM{1}, WPARAM{0x3FFF}, WPARAM{0x4001}}) {
+        SCOPED_TRACE(id);
+        BOOL handled = TRUE;
+        EXPECT_EQ(dlg->OnTimer(WM_TIMER, id, 0, handled), 0);
+        EXPECT_FALSE(handled);
+        EXPECT_EQ(rect().top, 900);
+    }
+    BOOL handled = TRUE;
+    dlg->HandleCustomMessage(WM_TIMER, kSlideTimerId, 0, handled);
+    EXPECT_FALSE(handled) << "the slide tick is passed on as well";
+    EXPECT_EQ(dlg->slideTicks, 1);
+}
+
+TEST_F(Pop, CloseButtonEndsTheLoopAndTheWindowObject) {
+    ASSERT_NE(create(), nullptr);
+    dlg->ShowTextAdvert(L"Title", L"Text", L"http://a.test/");
+    auto mouse = [this](UINT msg) { SendMessageW(hwnd, msg, 0, MAKELPARAM(305, 15)); };
+    mouse(WM_MOUSEMOVE);
+    mouse(WM_LBUTTONDOWN);
+    mouse(WM_LBUTTONUP);
+    runUntilClosed();
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_TRUE(opened.empty()) << "the close button is on the title row";
+}
+
+// A skin on disk whose layout has none of the named controls the window looks up.
+class BareSkinDlg : public TestDlg {
+protected:
+    UILIB_RESOURCETYPE GetResourceType() const override { return UILIB_FILE; }
+};
+
+TEST_F(Pop, ALayoutWithoutTheNamedControlsStillWorks) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::temp_directory_path() / ("kestrova-bare-skin-" + std::to_string(getpid()));
+    fs::create_directories(root / "AdvertisingSkin");
+    fs::path skin = fs::path(std::getenv("KESTROVA_SOURCE_DIR")) / "ui" / "skin";
+    for (const char* picture : {"float_bg.png", "close.png", "close_hover.png", "shadow.png"})
+        fs::copy_file(skin / picture, root / "AdvertisingSkin" / picture);
+    std::ofstream(root / "AdvertisingSkin" / "FloatDlg.xml")
+        << "<Window size=\"320,180\" caption=\"0,0,0,30\"><VerticalLayout>"
+           "<HorizontalLayout height=\"30\"><Button name=\"closeBtn\" width=\"20\" "
+           "normalimage=\"close.png\"/></HorizontalLayout></VerticalLayout></Window>";
+    CPaintManagerUI::SetResourcePath(ui::fromUtf8(root.string()).c_str());
+
+    dlg = new BareSkinDlg;
+    hwnd = dlg->Create(nullptr, L"Reader", 0x10CF0000, 0x00020080, 0, 0, 710, 470);
+    ASSERT_NE(hwnd, nullptr);
+    dlg->ShowTextAdvert(L"Title", std::wstring(5000, L'w').c_str(), L"http://a.test/");
+    EXPECT_EQ(dlg->width(), 320);
+    EXPECT_EQ(dlg->height(), 180) << "no label, no text to make room for";
+    QuadrantPicture picture(100, 50);
+    dlg->ShowImageAdvert(L"Title", picture.path().c_str(), L"http://a.test/");
+    EXPECT_EQ(dlg->width(), 100);
+    releaseAt(40);
+    EXPECT_EQ(opened.size(), 1u);
+    dlg->StartSlideIn();
+    EXPECT_TRUE(state()->visible);
+    fs::remove_all(root);
+    CPaintManagerUI::SetResourcePath(L"");
+}
+
+}  // namespace
+}  // namespace kestrova::uitest

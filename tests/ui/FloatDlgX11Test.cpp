@@ -1,0 +1,364 @@
+// The pop-up on a real X server (Xvfb + openbox): where it starts and rests with and
+// without panels, what a click opens through a recording "xdg-open", how it looks, and
+// what the window manager and a taskbar see. Panels are ordinary windows given a strut,
+// which openbox turns into the work area.
+#include <cairo.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "../platform/ui/UiTestSupport.h"
+#include "DlgTestSupport.h"
+#include "platform/shell/Spawn.h"
+#include "platform/ui/UIBackend.h"
+#include "platform/ui/UIMessageCore.h"
+
+namespace kestrova::uitest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// Pumps the window's messages for ms milliseconds.
+void pumpFor(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end)
+        ui::pumpMessages(10);
+}
+
+bool eventually(const std::function<bool()>& done, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (done())
+            return true;
+        pumpFor(20);
+    }
+    return done();
+}
+
+// xwininfo's reading of a window: position, size and map state.
+struct XInfo {
+    int x = -1, y = -1, w = -1, h = -1;
+    std::string mapState;
+    bool overrideRedirect = false;
+};
+
+int field(const std::string& text, const std::string& key) {
+    size_t at = text.find(key);
+    return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + key.size());
+}
+
+XInfo xinfo(const std::string& id) {
+    std::string out = run("xwininfo -id " + id + " 2>/dev/null");
+    XInfo info;
+    info.x = field(out, "Absolute upper-left X:");
+    info.y = field(out, "Absolute upper-left Y:");
+    info.w = field(out, "Width:");
+    info.h = field(out, "Height:");
+    size_t map = out.find("Map State: ");
+    if (map != std::string::npos)
+        info.mapState = out.substr(map + 11, out.find('\n', map) - map - 11);
+    info.overrideRedirect = out.find("Override Redirect State: yes") != std::string::npos;
+    return info;
+}
+
+std::string windowNamed(const std::string& name) {
+    std::string out = run("xdotool search --name '^" + name + "$' 2>/dev/null");
+    return out.substr(0, out.find('\n'));
+}
+
+// A panel along one edge: a small managed window whose strut openbox reserves.
+class Panel {
+public:
+    enum Edge { None, Bottom, Right };
+    explicit Panel(Edge edge) {
+        if (edge == None)
+            return;
+        m_pid = spawnDetached({"xmessage", "-title", "kestrova-panel", "panel"}).value_or(0);
+        std::string id;
+        eventually([&] { return !(id = windowNamed("kestrova-panel")).empty(); });
+        std::string strut =
+            edge == Bottom ? "0,0,0,40,0,0,0,0,0,0,0,1919" : "0,40,0,0,0,0,0,1079,0,0,0,0";
+        run("xprop -id " + id + " -f _NET_WM_STRUT_PARTIAL 32c -set _NET_WM_STRUT_PARTIAL '" +
+            strut + "'");
+    }
+    ~Panel() {
+        if (m_pid > 0)
+            kill(m_pid, SIGTERM);
+        eventually([] { return workArea() == "0, 0, 1920, 1080"; }, 3000);
+    }
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
+
+    // The first desktop's work area as openbox publishes it.
+    static std::string workArea() {
+        std::string out = run("xprop -root _NET_WORKAREA");
+        size_t eq = out.find("= ");
+        if (eq == std::string::npos)
+            return {};
+        std::string values = out.substr(eq + 2);
+        size_t n = 0, cut = 0;
+        while (n < 4 && (cut = values.find(',', cut + 1)) != std::string::npos)
+            ++n;
+        return values.substr(0, cut);
+    }
+
+private:
+    pid_t m_pid = 0;
+};
+
+class X11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ui::backend().isNative())
+            GTEST_SKIP() << "the library has no native host for this display";
+        dir = fs::temp_directory_path() / ("kestrova-x11-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+        std::ofstream(dir / "xdg-open")
+            << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << (dir / "opened").string() << "'\n";
+        fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+        oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", (dir.string() + ":" + oldPath).c_str(), 1);
+        artifacts = fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "artifacts" / "ui";
+        fs::create_directories(artifacts);
+    }
+    void TearDown() override {
+        if (hwnd && IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        if (ui::quitPending())
+            ui::runMessageLoop();
+        if (!dir.empty()) {
+            setenv("PATH", oldPath.c_str(), 1);
+            fs::remove_all(dir);
+        }
+    }
+
+    // Creates, fills (short text unless told otherwise) and checks the window is still
+    // unmapped; returns its X id.
+    std::string createFilled(const std::function<void(TestDlg&)>& fill = {}) {
+        static int serial = 0;
+        std::string caption =
+            "kestrova-x11-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+        dlg = new TestDlg;
+        hwnd = dlg->Create(nullptr, ui::fromUtf8(caption).c_str(), 0x10CF0000, 0x00020080, 0, 0,
+                           710, 470);
+        if (!hwnd)
+            return {};
+        if (fill)
+            fill(*dlg);
+        else
+            dlg->ShowTextAdvert(L"Title", L"Short", L"http://a.test/advert");
+        pumpFor(100);
+        return windowNamed(caption);
+    }
+
+    // Slides in and pumps until the timer has stopped.
+    void slideToRest() {
+        dlg->StartSlideIn();
+        int seen = -1;
+        while (dlg->slideTicks != seen) {
+            seen = dlg->slideTicks;
+            pumpFor(150);
+        }
+    }
+
+    std::vector<std::string> opened() const {
+        std::ifstream in(dir / "opened");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    void clickAt(int x, int y) {
+        run("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+        pumpFor(300);
+    }
+
+    fs::path dir, artifacts;
+    std::string oldPath;
+    TestDlg* dlg = nullptr;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(X11, StartsBelowTheScreenAndRestsOnTheWorkArea) {
+    struct Case {
+        const char* what;
+        Panel::Edge panel;
+        const char* workArea;
+        int rest, ticks;
+    } cases[] = {
+        {"40-pixel bottom panel", Panel::Bottom, "0, 0, 1920, 1040", 860, 22},
+        {"no panel", Panel::None, "0, 0, 1920, 1080", 900, 18},
+        {"panel on the right", Panel::Right, "0, 0, 1880, 1080", 900, 18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Panel panel(c.panel);
+        ASSERT_TRUE(eventually([&] { return Panel::workArea() == c.workArea; }))
+            << Panel::workArea();
+        std::string id = createFilled();
+        ASSERT_FALSE(id.empty());
+        EXPECT_EQ(xinfo(id).mapState, "IsUnMapped") << "not mapped before the slide";
+        dlg->StartSlideIn();
+        pumpFor(0);
+        XInfo start = xinfo(id);
+        EXPECT_EQ(start.y, 1080) << "top on the screen's bottom edge";
+        EXPECT_EQ(start.x, 1600) << "right edge on the screen's right edge";
+        slideToRest();
+        EXPECT_EQ(dlg->slideTicks, c.ticks);
+        XInfo rest = xinfo(id);
+        EXPECT_EQ(rest.mapState, "IsViewable");
+        EXPECT_EQ(rest.x, 1600);
+        EXPECT_EQ(rest.y, c.rest);
+        EXPECT_EQ(rest.w, 320);
+        EXPECT_EQ(rest.h, 180);
+        DestroyWindow(hwnd);
+        ui::runMessageLoop();
+    }
+}
+
+TEST_F(X11, UndecoratedOutOfTheTaskbarAndNotResizable) {
+    std::string id = createFilled();
+    ASSERT_FALSE(id.empty());
+    slideToRest();
+    XInfo info = xinfo(id);
+    EXPECT_TRUE(info.overrideRedirect) << "the window manager neither frames nor resizes it";
+    std::string tree = run("xwininfo -children -id " + id);
+    EXPECT_NE(tree.find("(the root window)"), std::string::npos) << "not reparented into a frame";
+    std::string props = run("xprop -id " + id);
+    EXPECT_NE(props.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << props;
+    EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos) << props;
+    std::string clients = run("xprop -root _NET_CLIENT_LIST");
+    EXPECT_EQ(clients.find(std::to_string(std::stoul(id, nullptr, 0))), std::string::npos);
+}
+
+TEST_F(X11, AClickBelowTheTitleRowOpensTheLinkOnceAndOnTheTitleRowNothing) {
+    std::string id = createFilled();
+    ASSERT_FALSE(id.empty());
+    slideToRest();
+    XInfo at = xinfo(id);
+    clickAt(at.x + 100, at.y + 15);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(opened().empty());
+    clickAt(at.x + 100, at.y + 31);
+    ASSERT_TRUE(eventually([&] { return !opened().empty(); }));
+    pumpFor(300);
+    EXPECT_EQ(opened(), std::vector<std::string>{"http://a.test/advert"});
+    EXPECT_TRUE(IsWindow(hwnd));
+}
+
+// Grey text pixels lie only between the margins; the title is white on the blue band.
+void checkLook(const fs::path& png, int w, int h, bool text) {
+    cairo_surface_t* s = cairo_image_surface_create_from_png(png.c_str());
+    ASSERT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_image_surface_get_width(s), w);
+    auto* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    auto rgb = [&](int x, int y) {
+        return reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFF;
+    };
+    auto channel = [](std::uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
+    EXPECT_TRUE(near(rgb(200, 3), 0x6E85D5, 12)) << hex(rgb(200, 3)) << " is not the blue band";
+    int white = 0;
+    for (int y = 5; y < 25; ++y)
+        for (int x = 20; x < 200; ++x)
+            white += channel(rgb(x, y), 0) > 240 && channel(rgb(x, y), 16) > 240;
+    EXPECT_GT(white, 10) << "white title text on the band";
+    if (text) {
+        EXPECT_TRUE(near(rgb(310, h - 10), 0xFAFBFF, 6)) << hex(rgb(310, h - 10));
+        int inside = 0, outside = 0;
+        for (int y = 40; y < h - 5; ++y) {
+            for (int x = 3; x < w - 3; ++x) {
+                bool ink = channel(rgb(x, y), 8) < 200;
+                (x >= 20 && x < 300 ? inside : outside) += ink;
+            }
+        }
+        EXPECT_GT(inside, 200) << "grey text in the body";
+        EXPECT_EQ(outside, 0) << "text outside its margins";
+    }
+    cairo_surface_destroy(s);
+}
+
+TEST_F(X11, ScreenshotsOfARestingTextAndPictureAdvert) {
+    std::wstring text =
+        L"Kestrova 新版本已发布：更快的打开速度、更清晰的批注工具，"
+        L"以及全新的夜间阅读模式。Click here to read what is new in this "
+        L"release and how to upgrade.";
+    std::string id = createFilled(
+        [&](TestDlg& d) { d.ShowTextAdvert(L"Kestrova 更新", text.c_str(), L"http://a.test/"); });
+    ASSERT_FALSE(id.empty());
+    slideToRest();
+    pumpFor(300);
+    XInfo at = xinfo(id);
+    fs::path shot = artifacts / "text-advert.png";
+    run("import -window root -crop " + std::to_string(at.w) + "x" + std::to_string(at.h) + "+" +
+        std::to_string(at.x) + "+" + std::to_string(at.y) + " +repage " + shot.string());
+    checkLook(shot, at.w, at.h, true);
+    DestroyWindow(hwnd);
+    ui::runMessageLoop();
+
+    QuadrantPicture picture(300, 200);
+    id = createFilled([&](TestDlg& d) {
+        d.ShowImageAdvert(L"Kestrova", picture.path().c_str(), L"http://a.test/");
+    });
+    slideToRest();
+    pumpFor(300);
+    at = xinfo(id);
+    EXPECT_EQ(at.w, 300);
+    EXPECT_EQ(at.h, 200);
+    shot = artifacts / "picture-advert.png";
+    run("import -window root -crop 300x200+" + std::to_string(at.x) + "+" + std::to_string(at.y) +
+        " +repage " + shot.string());
+    checkLook(shot, 300, 200, false);
+}
+
+TEST_F(X11, TheCloseButtonEndsTheProgram) {
+    fs::path tool =
+        fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "tools/show-advert/kestrova-show-advert";
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl(tool.c_str(), tool.c_str(), "--text", "Title", "Text", "http://a.test/", nullptr);
+        _exit(127);
+    }
+    std::string id;
+    bool resting = eventually([&] {
+        id = windowNamed("Kestrova");
+        return !id.empty() && xinfo(id).y == 900;
+    });
+    EXPECT_TRUE(resting) << "the tool's window never came to rest";
+    if (resting) {
+        XInfo at = xinfo(id);
+        run("xdotool mousemove --sync " + std::to_string(at.x + 305) + " " +
+            std::to_string(at.y + 15) + " click 1");
+    }
+    int status = -1;
+    bool ended = eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+    EXPECT_TRUE(ended) << "the message loop did not end";
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(windowNamed("Kestrova").empty()) << "the window is gone";
+}
+
+}  // namespace
+}  // namespace kestrova::uitest

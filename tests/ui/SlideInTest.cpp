@@ -1,0 +1,172 @@
+// Sizing the pop-up for its advert and sliding it into the primary monitor's corner.
+#include "../platform/ui/UiTestSupport.h"
+#include "DlgTestSupport.h"
+#include "platform/ui/UIMessageCore.h"
+#include "ui/AdvertLayout.h"
+#include "ui/TextFit.h"
+
+namespace kestrova::uitest {
+namespace {
+
+using Slide = DlgTest;
+
+// The text's height as the window measures it: the label's font, 280 wide.
+int measured(TestDlg& d, const std::wstring& text) {
+    CPaintManagerUI& pm = d.pm();
+    HDC dc = pm.GetPaintDC();
+    HFONT previous = SelectObject(dc, pm.GetFont(-1));
+    int height = measureWrapped(dc, text, kTextMeasureWidth);
+    SelectObject(dc, previous);
+    return height;
+}
+
+std::wstring lines(int n) {
+    std::wstring text;
+    for (int i = 0; i < n; ++i)
+        text += L"Line " + std::to_wstring(i) + L" of the advert text\n";
+    return text;
+}
+
+TEST_F(Slide, TextWindowGrowsWithItsWrappedText) {
+    ASSERT_NE(create(), nullptr);
+    std::wstring shortText = L"A short advert.";
+    std::wstring wrapped(60, L'w');  // one unbroken word, wider than the label
+    for (const std::wstring& text : {shortText, wrapped, lines(8), lines(30)}) {
+        SCOPED_TRACE(ui::toUtf8(text.substr(0, 20)));
+        dlg->ShowTextAdvert(L"Title", text.c_str(), L"");
+        int expected = std::max(measured(*dlg, text) + 90, 180);
+        EXPECT_EQ(dlg->height(), expected);
+        EXPECT_EQ(rect().bottom - rect().top, expected);
+        EXPECT_EQ(rect().right - rect().left, 320);
+        EXPECT_EQ(dlg->pm().FindControl(L"msgLabel")->GetText().str(), text);
+    }
+    EXPECT_GT(measured(*dlg, wrapped), measured(*dlg, L"w")) << "a long word wraps";
+    EXPECT_GT(dlg->height(), 500) << "30 lines are taller than the minimum";
+}
+
+TEST_F(Slide, LongTextStopsAtTheWorkAreaWithWholeLinesAndAnEllipsis) {
+    headless->setWorkArea(RECT{0, 0, 1920, 700});
+    ASSERT_NE(create(), nullptr);
+    std::wstring text = lines(400);
+    dlg->ShowTextAdvert(L"Title", text.c_str(), L"");
+    std::wstring shown = dlg->pm().FindControl(L"msgLabel")->GetText().str();
+    int line = measured(*dlg, L"x");
+
+    EXPECT_LE(dlg->height(), 700);
+    EXPECT_GT(dlg->height(), 700 - line) << "no room for another line was wasted";
+    EXPECT_EQ(dlg->height(), measured(*dlg, shown) + 90);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), L'\u2026');
+    std::wstring kept = shown.substr(0, shown.size() - 1);
+    EXPECT_EQ(text.compare(0, kept.size(), kept), 0) << "the beginning of the text, unchanged";
+    EXPECT_NE(kept.back(), L'\n') << "the ellipsis ends the last line, not a line of its own";
+}
+
+TEST_F(Slide, PictureWindowTakesThePictureSizeScaledIntoTheWorkArea) {
+    ASSERT_NE(create(), nullptr);
+    struct Case {
+        const char* what;
+        int w, h;  // 0: no such file
+        SIZE window;
+        int interval;
+    } cases[] = {
+        {"small picture", 100, 50, {100, 50}, 9},
+        {"missing picture", 0, 0, {320, 250}, 8},
+        {"larger than the work area", 3000, 2000, {1560, 1040}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<QuadrantPicture> picture;
+        std::wstring path = L"/nonexistent/advertising.png";
+        if (c.w) {
+            picture = std::make_unique<QuadrantPicture>(c.w, c.h);
+            path = picture->path();
+        }
+        dlg->ShowImageAdvert(L"Title", path.c_str(), L"");
+        EXPECT_EQ(rect().right - rect().left, c.window.cx);
+        EXPECT_EQ(rect().bottom - rect().top, c.window.cy);
+        EXPECT_EQ(slideInterval(dlg->height()), c.interval);
+    }
+}
+
+TEST_F(Slide, AScaledPictureIsDrawnScaledOverItsPage) {
+    ASSERT_NE(create(), nullptr);
+    QuadrantPicture picture(3000, 2000);
+    dlg->ShowImageAdvert(L"Title", picture.path().c_str(), L"");
+    dlg->pm().UpdateLayout();
+    Frame frame(dlg->pm(), 1560, 1040);
+    // The picture page starts under the 30-pixel title row.
+    EXPECT_TRUE(near(frame.pixel(20, 60), 0xFFFF0000, 8)) << hex(frame.pixel(20, 60));
+    EXPECT_TRUE(near(frame.pixel(1540, 60), 0xFF00FF00, 8)) << hex(frame.pixel(1540, 60));
+    EXPECT_TRUE(near(frame.pixel(20, 1020), 0xFF0000FF, 8)) << hex(frame.pixel(20, 1020));
+    EXPECT_TRUE(near(frame.pixel(1540, 1020), 0xFFFFFF00, 8)) << hex(frame.pixel(1540, 1020));
+}
+
+// Runs the real timer until the window rests (or gives up), then a while longer.
+void slideToRest(TestDlg& d) {
+    for (int i = 0; i < 2000 && d.slideTicks < 400; ++i) {
+        int before = d.slideTicks;
+        ui::pumpMessages(20);
+        if (d.slideTicks == before && !d.tickRects.empty())
+            break;
+    }
+}
+
+TEST_F(Slide, SlidesTenPixelsATickFromBelowTheScreenToRestOnTheWorkArea) {
+    struct Case {
+        const char* what;
+        RECT monitor;
+        std::optional<RECT> work;
+        LONG left, start, rest;
+        int ticks;
+    } cases[] = {
+        {"40-pixel bottom panel", {0, 0, 1920, 1080}, RECT{0, 0, 1920, 1040}, 1600, 1080, 860, 22},
+        {"no panel", {0, 0, 1920, 1080}, RECT{0, 0, 1920, 1080}, 1600, 1080, 900, 18},
+        {"panel on the right", {0, 0, 1920, 1080}, RECT{0, 0, 1880, 1080}, 1600, 1080, 900, 18},
+        {"monitor not at the origin",
+         {1920, 200, 3200, 1224},
+         RECT{1920, 200, 3200, 1184},
+         2880,
+         1224,
+         1004,
+         22},
+        {"work area unreadable", {0, 0, 1920, 1080}, std::nullopt, 1600, 1080, 900, 18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        headless->setMonitor(c.monitor);
+        headless->setWorkArea(c.work);
+        TestDlg* d = create();
+        ASSERT_NE(d, nullptr);
+        d->ShowTextAdvert(L"Title", L"Short", L"");
+        ASSERT_EQ(d->height(), 180);
+        d->StartSlideIn();
+        EXPECT_EQ(rect().left, c.left);
+        EXPECT_EQ(rect().top, c.start);
+        slideToRest(*d);
+        ASSERT_EQ(d->slideTicks, c.ticks);
+        for (int i = 0; i + 1 < c.ticks; ++i)
+            EXPECT_EQ(d->tickRects[i].top, c.start - 10 * (i + 1));
+        EXPECT_EQ(d->tickRects.back().top, c.rest);
+        EXPECT_EQ(d->tickRects.back().left, c.left);
+        EXPECT_EQ(d->tickRects.back().bottom - d->tickRects.back().top, 180);
+        DestroyWindow(hwnd);
+        ui::runMessageLoop();
+    }
+}
+
+TEST_F(Slide, TheRestFollowsAPanelThatAppearsDuringTheSlide) {
+    ASSERT_NE(create(), nullptr);
+    headless->setWorkArea(RECT{0, 0, 1920, 1080});
+    dlg->ShowTextAdvert(L"Title", L"Short", L"");
+    dlg->StartSlideIn();
+    for (int i = 0; i < 5; ++i)
+        dlg->SlideStep();
+    headless->setWorkArea(RECT{0, 0, 1920, 1000});
+    for (int i = 0; i < 40; ++i)
+        dlg->SlideStep();
+    EXPECT_EQ(rect().top, 820);
+}
+
+}  // namespace
+}  // namespace kestrova::uitest

@@ -1,0 +1,75 @@
+// The pop-up's lifetime and events: initialisation, clicks, timer and destruction.
+#include "ui/FloatDlg.h"
+
+#include "platform/shell/ShellExecute.h"
+#include "ui/AdvertLayout.h"
+
+DUI_BEGIN_MESSAGE_MAP(CFloatDlg, WindowImplBase)
+DUI_ON_MSGTYPE(DUI_MSGTYPE_CLICK, CFloatDlg::OnClick)
+DUI_END_MESSAGE_MAP()
+
+CFloatDlg::CFloatDlg() = default;
+
+CFloatDlg::~CFloatDlg() {
+    PostQuitMessage(0);
+}
+
+LPCTSTR CFloatDlg::GetWindowClassName() const {
+    return L"FloatDlg";
+}
+
+CDuiString CFloatDlg::GetSkinFile() {
+    return L"FloatDlg.xml";
+}
+
+void CFloatDlg::InitWindow() {
+    // Neither maximisable nor resizable: the advert's size is the advert's.
+    LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
+    SetWindowLongW(m_hWnd, GWL_STYLE, static_cast<LONG>(static_cast<DWORD>(style) & 0xFFFAFFFFu));
+    m_pMainTab = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl(L"main_tab"));
+    m_pTitle = dynamic_cast<CLabelUI*>(m_pm.FindControl(L"title"));
+    InitIconAndShadow();
+}
+
+void CFloatDlg::OnClick(TNotifyUI& msg) {
+    if (msg.pSender && msg.pSender->GetName().Compare(L"closeBtn") == 0) {
+        Close(1);
+    }
+}
+
+LRESULT CFloatDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CFloatDlg::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+    // Left to the library as well, which turns a release on the close button into its
+    // click; the title row (close button included) never opens the link.
+    bHandled = FALSE;
+    if (HIWORD(static_cast<std::uintptr_t>(lParam)) > kestrova::kTitleRowHeight &&
+        !m_strClickUrl.empty()) {
+        std::wstring quoted = kestrova::quoteLink(m_strClickUrl);
+        ShellExecuteW(nullptr, L"open", L"explorer.exe", quoted.c_str(), nullptr, SW_SHOW);
+    }
+    return 0;
+}
+
+LRESULT CFloatDlg::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    if (uMsg == WM_TIMER) {
+        return OnTimer(uMsg, wParam, lParam, bHandled);
+    }
+    return 0;
+}
+
+LRESULT CFloatDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    if (wParam == kestrova::kSlideTimerId) {
+        SlideStep();
+    }
+    bHandled = FALSE;
+    return 0;
+}
+
+void CFloatDlg::OnFinalMessage(HWND hWnd) {
+    WindowImplBase::OnFinalMessage(hWnd);
+    delete this;
+}
