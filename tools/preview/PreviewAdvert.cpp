@@ -70,7 +70,7 @@ PictureLocation fileUrlPath(std::string_view url) {
     std::optional<std::string> path = percentDecode(rest.substr(slash));
     if (!path)
         return {std::nullopt, "img_url \"" + std::string(url) + "\": broken percent escape"};
-    return {std::filesystem::path(*path), {}};
+    return {std::filesystem::path(*path).lexically_normal(), {}};
 }
 
 // What the pop-up would do with a downloaded file: the download's size limit, then the
@@ -123,8 +123,12 @@ PictureLocation resolvePicture(std::string_view imgUrl, const std::filesystem::p
     }
     if (imgUrl.find('\0') != std::string_view::npos)
         return {std::nullopt, "img_url holds a NUL character"};
-    std::filesystem::path path(imgUrl);
-    return {path.is_absolute() ? path : base / path, {}};
+    // Made absolute: the window reads a relative picture name from its skin, not from disk.
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(base / imgUrl, ec);
+    if (ec)
+        return {std::nullopt, "img_url \"" + std::string(imgUrl) + "\": " + ec.message()};
+    return {path.lexically_normal(), {}};
 }
 
 PreviewLoad loadAdvertFile(const std::filesystem::path& file) {

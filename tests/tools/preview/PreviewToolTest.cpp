@@ -144,8 +144,10 @@ TEST(PreviewTool, PictureAdvertTakesThePictureSizeWithinTheWorkArea) {
         std::string imgUrl;
         int scale;
         SIZE expected;
+        bool relativeAdvertFile = false;
     } rows[] = {
         {"relative path", "pictures/small.png", 1, {200, 120}},
+        {"relative path from a relative advert file", "pictures/small.png", 1, {200, 120}, true},
         {"file URL, doubled", "file://" + (dir / "pictures/small.png").string(), 2, {200, 120}},
         {"file URL with escapes",
          "file://localhost" + dir.path().string() + "/pictures/sm%61ll.png",
@@ -159,8 +161,10 @@ TEST(PreviewTool, PictureAdvertTakesThePictureSizeWithinTheWorkArea) {
         test::writeFile(dir / "picture.json",
                         R"({"title": "Picture", "type": 1, "img_url": ")" + row.imgUrl + R"("})");
         std::string out = dir / "picture.png";
-        Outcome run =
-            runPreview(dir, {dir / "picture.json", out, "--scale", std::to_string(row.scale)});
+        std::filesystem::path advert = dir / "picture.json";
+        if (row.relativeAdvertFile)
+            advert = std::filesystem::relative(advert);
+        Outcome run = runPreview(dir, {advert, out, "--scale", std::to_string(row.scale)});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         Surface png = readPng(out);
         EXPECT_EQ(sizeOf(png.get()).cx, row.expected.cx * row.scale);
