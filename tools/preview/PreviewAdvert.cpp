@@ -16,6 +16,9 @@
 namespace kestrova::preview {
 namespace {
 
+static_assert(kMaxAdvertFileBytes == ClusterCurl::kDefaultBodyLimit,
+              "an advert file is limited like the answer it stands for");
+
 int hexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -114,6 +117,9 @@ bool readAdvertFile(const std::filesystem::path& file, std::string& body, std::s
 }  // namespace
 
 PictureLocation resolvePicture(std::string_view imgUrl, const std::filesystem::path& base) {
+    // A JSON string may hold an escaped NUL, which would silently cut the path short.
+    if (imgUrl.find('\0') != std::string_view::npos)
+        return {std::nullopt, "img_url holds a NUL character"};
     if (startsWithNoCase(imgUrl, "file://"))
         return fileUrlPath(imgUrl);
     if (imgUrl.find("://") != std::string_view::npos) {
@@ -121,8 +127,6 @@ PictureLocation resolvePicture(std::string_view imgUrl, const std::filesystem::p
                                   "\": the preview does not download; name a local file "
                                   "(relative to the advert file, or a file:// URL)"};
     }
-    if (imgUrl.find('\0') != std::string_view::npos)
-        return {std::nullopt, "img_url holds a NUL character"};
     // Made absolute: the window reads a relative picture name from its skin, not from disk.
     std::error_code ec;
     std::filesystem::path path = std::filesystem::absolute(base / imgUrl, ec);

@@ -209,6 +209,7 @@ TEST(PreviewTool, RefusesWhatThePopUpWouldNotShow) {
          3,
          "local absolute path"},
         {"missing picture", R"({"type": 1, "img_url": "gone.png"})", {}, 3, "no such file"},
+        {"NUL in the address", R"({"type": 1, "img_url": "file:///tmp\u0000x"})", {}, 3, "NUL"},
         {"undecodable picture", R"({"type": 1, "img_url": "notes.png"})", {}, 3, "notes.png"},
         {"oversized picture", R"({"type": 1, "img_url": "huge.png"})", {}, 3, "huge.png"},
     };
