@@ -35,8 +35,9 @@ struct PreviewLoad {
 inline constexpr std::uintmax_t kMaxAdvertFileBytes = 1u << 20;
 
 // Reads file and decides as the pop-up does. Everything for which the pop-up would show
-// nothing (unreadable JSON, another type, an empty text or picture address, a picture
-// that is missing or does not decode) is an error naming the cause.
+// nothing (unreadable JSON, another type, an empty text or picture address, a missing
+// picture) is an error naming the cause; so is a picture that does not decode, which the
+// pop-up would show as an empty page.
 PreviewLoad loadAdvertFile(const std::filesystem::path& file);
 
 struct PictureLocation {

@@ -4,7 +4,8 @@
 //   kestrova-advert-preview ADVERT.json OUT.png [--scale N]
 //
 // Exit codes: 0 written; 1 the image could not be rendered or written; 2 wrong usage;
-// 3 the advert file is unreadable or the pop-up would show nothing for it.
+// 3 the advert is not fit to serve (the pop-up would show nothing for it, or an empty page
+// where its picture should be).
 #include <sys/stat.h>
 #include <unistd.h>
 
