@@ -1,0 +1,237 @@
+// The preview program as a vendor runs it: advert files in, PNG files of the pop-up at rest
+// out, and a clear refusal for everything the pop-up would not show.
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fcntl.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/ui/UIlib.h"
+#include "tests/support/TempDir.h"
+#include "ui/TextFit.h"
+
+extern char** environ;
+
+namespace kestrova {
+namespace {
+
+using test::TempDir;
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string err;
+};
+
+// The program with its output in files of folder; blocks until it ends.
+Outcome runPreview(const TempDir& folder, std::vector<std::string> args) {
+    args.insert(args.begin(), KESTROVA_PREVIEW_EXE);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::string out = folder / "stdout", err = folder / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    Outcome run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.err = test::readFile(err);
+    return run;
+}
+
+// A PNG of w x h whose quadrants are red, green, blue and yellow.
+void writeQuadrants(const std::filesystem::path& file, int w, int h) {
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
+    cairo_t* cr = cairo_create(s.get());
+    const double colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
+    for (int q = 0; q < 4; ++q) {
+        cairo_set_source_rgb(cr, colours[q][0], colours[q][1], colours[q][2]);
+        cairo_rectangle(cr, (q % 2) * w / 2.0, (q / 2) * h / 2.0, w / 2.0, h / 2.0);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    ASSERT_EQ(cairo_surface_write_to_png(s.get(), file.c_str()), CAIRO_STATUS_SUCCESS);
+}
+
+Surface readPng(const std::filesystem::path& file) {
+    Surface s(cairo_image_surface_create_from_png(file.c_str()));
+    EXPECT_EQ(cairo_surface_status(s.get()), CAIRO_STATUS_SUCCESS) << file;
+    return s;
+}
+
+SIZE sizeOf(cairo_surface_t* s) {
+    return {cairo_image_surface_get_width(s), cairo_image_surface_get_height(s)};
+}
+
+// 0xRRGGBB of an opaque pixel.
+std::uint32_t rgb(cairo_surface_t* s, int x, int y) {
+    const unsigned char* row =
+        cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+    return reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFF;
+}
+
+bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16}) {
+        int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > tolerance || d < -tolerance)
+            return false;
+    }
+    return true;
+}
+
+// Height of text wrapped in the message label's width in the layout's default font.
+int measuredHeight(const std::wstring& text) {
+    CPaintManagerUI pm;
+    pm.AddFont(0, L"Microsoft YaHei", 14, false, true);
+    HDC dc = pm.GetPaintDC();
+    HFONT previous = SelectObject(dc, pm.GetFont(0));
+    int height = measureWrapped(dc, text, 280);
+    SelectObject(dc, previous);
+    return height;
+}
+
+constexpr std::uint32_t kTitleBlue = 0x6E85D5;  // the skin's title band, RGB 110, 133, 213
+constexpr std::uint32_t kBodyWhite = 0xFAFBFF;
+
+TEST(PreviewTool, TextAdvertIsTheWindowAtRestWithItsTitleBand) {
+    TempDir dir;
+    const std::string sentence = "批注、签名与表单填写,现已支持。Annotate and sign in the reader. ";
+    std::string text;
+    for (int i = 0; i < 6; ++i)
+        text += sentence;
+    test::writeFile(dir / "advert.json", R"({"title": "新功能 · New", "type": 0, "context": ")" +
+                                             text + R"(", "click_url": "https://example.com/"})");
+    int height = std::max(measuredHeight(ui::fromUtf8(text)) + 90, 180);
+    ASSERT_GT(height, 180) << "the text must be long enough to size the window";
+
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
+        std::string out = dir / ("text" + std::to_string(scale) + ".png");
+        Outcome run = runPreview(dir, {dir / "advert.json", out, "--scale", std::to_string(scale)});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        Surface png = readPng(out);
+        EXPECT_EQ(sizeOf(png.get()).cx, 320 * scale);
+        EXPECT_EQ(sizeOf(png.get()).cy, height * scale);
+        // Left of the title text, and below the text in the body.
+        EXPECT_TRUE(near(rgb(png.get(), 10 * scale, 15 * scale), kTitleBlue, 16));
+        EXPECT_TRUE(near(rgb(png.get(), 160 * scale, (height - 12) * scale), kBodyWhite, 8));
+    }
+}
+
+TEST(PreviewTool, PictureAdvertTakesThePictureSizeWithinTheWorkArea) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "pictures");
+    writeQuadrants(dir / "pictures/small.png", 200, 120);
+    writeQuadrants(dir / "pictures/wide.png", 3000, 1500);
+    struct Row {
+        const char* name;
+        std::string imgUrl;
+        int scale;
+        SIZE expected;
+        bool relativeAdvertFile = false;
+    } rows[] = {
+        {"relative path", "pictures/small.png", 1, {200, 120}},
+        {"relative path from a relative advert file", "pictures/small.png", 1, {200, 120}, true},
+        {"file URL, doubled", "file://" + (dir / "pictures/small.png").string(), 2, {200, 120}},
+        {"file URL with escapes",
+         "file://localhost" + dir.path().string() + "/pictures/sm%61ll.png",
+         1,
+         {200, 120}},
+        // 3000 x 1500 on a 1920 x 1040 work area: the width limits, 0.64 of each side.
+        {"wider than the work area", "pictures/wide.png", 1, {1920, 960}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::writeFile(dir / "picture.json",
+                        R"({"title": "Picture", "type": 1, "img_url": ")" + row.imgUrl + R"("})");
+        std::string out = dir / "picture.png";
+        std::filesystem::path advert = dir / "picture.json";
+        if (row.relativeAdvertFile)
+            advert = std::filesystem::relative(advert);
+        Outcome run = runPreview(dir, {advert, out, "--scale", std::to_string(row.scale)});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        Surface png = readPng(out);
+        EXPECT_EQ(sizeOf(png.get()).cx, row.expected.cx * row.scale);
+        EXPECT_EQ(sizeOf(png.get()).cy, row.expected.cy * row.scale);
+        // The picture fills the page below the title row: its yellow quadrant at bottom right.
+        SIZE px = sizeOf(png.get());
+        EXPECT_TRUE(near(rgb(png.get(), px.cx * 3 / 4, px.cy * 7 / 8), 0xFFFF00, 8));
+    }
+}
+
+TEST(PreviewTool, RefusesWhatThePopUpWouldNotShow) {
+    TempDir dir;
+    writeQuadrants(dir / "huge.png", 5000, 8);
+    test::writeFile(dir / "notes.png", "not a picture");
+    const std::string ok = R"({"type": 0, "context": "Hello"})";
+    struct Row {
+        const char* name;
+        std::string json;  // empty: no advert file at all
+        std::vector<std::string> extra;
+        int exitCode;
+        const char* says;
+    } rows[] = {
+        {"unknown option", ok, {"--bogus"}, 2, "unknown option --bogus"},
+        {"scale out of range", ok, {"--scale", "5"}, 2, "--scale"},
+        {"scale not a number", ok, {"--scale", "x"}, 2, "--scale"},
+        {"scale without value", ok, {"--scale"}, 2, "--scale"},
+        {"no advert file", "", {}, 3, "no such file"},
+        {"not JSON", "hello", {}, 3, "not an advert answer"},
+        {"array root", "[1, 2]", {}, 3, "not an advert answer"},
+        {"type as a string", R"({"type": "0", "context": "x"})", {}, 3, "not an advert answer"},
+        {"no kind", R"({"type": 2, "context": "x"})", {}, 3, "type 2 is no advert"},
+        {"empty text", R"({"type": 0, "title": "t"})", {}, 3, "without \"context\""},
+        {"no picture", R"({"type": 1})", {}, 3, "without \"img_url\""},
+        {"network picture",
+         R"({"type": 1, "img_url": "http://example.com/a.png"})",
+         {},
+         3,
+         "does not download"},
+        {"remote file URL",
+         R"({"type": 1, "img_url": "file://host/a.png"})",
+         {},
+         3,
+         "local absolute path"},
+        {"missing picture", R"({"type": 1, "img_url": "gone.png"})", {}, 3, "no such file"},
+        {"NUL in the address", R"({"type": 1, "img_url": "file:///tmp\u0000x"})", {}, 3, "NUL"},
+        {"undecodable picture", R"({"type": 1, "img_url": "notes.png"})", {}, 3, "notes.png"},
+        {"oversized picture", R"({"type": 1, "img_url": "huge.png"})", {}, 3, "huge.png"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(dir / "advert.json");
+        if (!row.json.empty())
+            test::writeFile(dir / "advert.json", row.json);
+        std::vector<std::string> args{dir / "advert.json", dir / "out.png"};
+        args.insert(args.end(), row.extra.begin(), row.extra.end());
+        Outcome run = runPreview(dir, args);
+        EXPECT_EQ(run.exitCode, row.exitCode);
+        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+    }
+
+    SCOPED_TRACE("unwritable output");
+    test::writeFile(dir / "advert.json", ok);
+    Outcome run = runPreview(dir, {dir / "advert.json", dir / "no-such-folder/out.png"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("no-such-folder/out.png"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace kestrova
