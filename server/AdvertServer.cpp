@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <thread>
 
+#include <sys/socket.h>
+
 namespace kestrova {
 
 namespace {
@@ -152,6 +154,13 @@ void AdvertServer::logRequest(const httplib::Request& req, const httplib::Respon
 }
 
 int AdvertServer::bind(const std::string& host, int port) {
+    // The library's default also sets SO_REUSEPORT, which lets a second server bind the
+    // same port silently and split the clients between the two; address reuse alone still
+    // allows a quick restart.
+    m_server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     if (port == 0) {
         return m_server.bind_to_any_port(host);
     }

@@ -267,6 +267,20 @@ TEST(AdvertServer, LogsOneEscapedLinePerRequest) {
     EXPECT_EQ(log, expected);
 }
 
+TEST(AdvertServer, ASecondServerCannotTakeABusyPort) {
+    // With port sharing a second server would start silently and answer half the clients.
+    const char* oneText =
+        R"([{"kind": "text", "title": "T", "text": "x", "link": "https://example.com/"}])";
+    LiveServer first(oneText, seconds{0});
+    test::TestFolder folder;
+    CatalogResult loaded = parseAdverts(oneText, folder.path());
+    ASSERT_TRUE(loaded.catalog) << loaded.error;
+    std::ostringstream log;
+    AdvertServer second(
+        std::move(*loaded.catalog), seconds{0}, [] { return kNoon; }, log);
+    EXPECT_EQ(second.bind("127.0.0.1", first.port()), -1);
+}
+
 TEST(RequestLog, ControlBytesAndLengthAreTamed) {
     EXPECT_EQ(escapeForLog("a\nb\x1b[31m\\"), "a\\x0ab\\x1b[31m\\x5c");
     EXPECT_EQ(escapeForLog("\xe4\xb8\xad"), "\\xe4\\xb8\\xad");
