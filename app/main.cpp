@@ -2,6 +2,7 @@
 // flow fill or close it, and run the message loop until the window is gone.
 #include <string>
 
+#include "app/CrashReporter.h"
 #include "app/RegSettings.h"
 #include "app/WorkFolder.h"
 #include "log/CLog.h"
@@ -29,6 +30,8 @@ int endWithoutWindow(const char* why) {
 }  // namespace
 
 int main() {
+    // A process started only to show a crash's box shows it and ends here.
+    kestrova::showRequestedCrashBox();
     kestrova::adoptProcessLocale();
     kestrova::enterExeDir();
     CLog::GetInstance()->Init(wideToAnsi(kestrova::prepareWorkFolder()).c_str());
