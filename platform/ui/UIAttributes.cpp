@@ -110,7 +110,12 @@ ImageSpecResult parseImageSpec(std::wstring_view text) {
     if (text.empty()) {
         return {std::nullopt, "empty image string"};
     }
-    if (text.find(L'=') == std::wstring_view::npos) {
+    // The quoted form starts with a key and "='"; anything else is a file name, even one
+    // whose path holds "=" (a picture downloaded into such a folder).
+    size_t keyEnd = 0;
+    while (keyEnd < text.size() && std::iswalpha(static_cast<wint_t>(text[keyEnd])))
+        ++keyEnd;
+    if (keyEnd == 0 || text.substr(keyEnd, 2) != L"='") {
         return {ImageSpec{std::wstring(text)}, {}};
     }
     ImageSpec spec;

@@ -75,7 +75,7 @@ AttrResult CContainerUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (std::wstring_view(name ? name : L"") == L"inset") {
         auto rc = kestrova::ui::parseRect(value ? value : L"");
         if (!rc)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         m_rcInset = *rc;
         return AttrResult::Applied;
     }

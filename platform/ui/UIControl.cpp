@@ -76,14 +76,14 @@ AttrResult CControlUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     auto setInt = [&](auto apply) {
         auto parsed = parseInt(v);
         if (!parsed || *parsed < 0)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         apply(*parsed);
         return AttrResult::Applied;
     };
     auto setBool = [&](bool& target) {
         auto parsed = parseBool(v);
         if (!parsed)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         target = *parsed;
         return AttrResult::Applied;
     };
@@ -98,7 +98,7 @@ AttrResult CControlUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (n == L"pos") {
         auto rc = parseRect(v);
         if (!rc)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         m_rcFloat = *rc;
         return AttrResult::Applied;
     }
@@ -123,20 +123,20 @@ AttrResult CControlUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (n == L"visible") {
         auto parsed = parseBool(v);
         if (!parsed)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         SetVisible(*parsed);
         return AttrResult::Applied;
     }
     if (n == L"bkcolor") {
         auto colour = parseColor(v);
         if (!colour)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         SetBkColor(*colour);
         return AttrResult::Applied;
     }
     if (n == L"bkimage") {
         if (!v.empty() && !parseImageSpec(v).spec)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         SetBkImage(value);
         return AttrResult::Applied;
     }

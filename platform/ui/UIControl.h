@@ -17,7 +17,7 @@ class Painter;
 
 // Outcome of setting an attribute by name, so the markup builder can say which
 // attribute of which element was wrong.
-enum class AttrResult { Applied, Unknown, BadValue };
+enum class AttrResult { Applied, Unknown, Invalid };
 }  // namespace kestrova::ui
 
 // Input as the paint manager hands it to the control under the pointer (or to the one

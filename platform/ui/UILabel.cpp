@@ -28,14 +28,14 @@ AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (n == L"font") {
         auto index = parseInt(v);
         if (!index || *index < -1)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         SetFont(*index);
         return AttrResult::Applied;
     }
     if (n == L"textcolor" || n == L"disabledtextcolor") {
         auto colour = parseColor(v);
         if (!colour)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         (n == L"textcolor" ? m_dwTextColor : m_dwDisabledTextColor) = *colour;
         Invalidate();
         return AttrResult::Applied;
@@ -43,7 +43,7 @@ AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (n == L"textpadding") {
         auto rc = parseRect(v);
         if (!rc)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         m_rcTextPadding = *rc;
         return AttrResult::Applied;
     }
@@ -53,7 +53,7 @@ AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
                     : v == L"right"  ? DT_RIGHT
                                      : ~0u;
         if (bits == ~0u)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         m_uTextStyle = (m_uTextStyle & ~(DT_CENTER | DT_RIGHT)) | bits;
         return AttrResult::Applied;
     }
@@ -63,7 +63,7 @@ AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
                     : v == L"bottom" ? DT_BOTTOM
                                      : ~0u;
         if (bits == ~0u)
-            return AttrResult::BadValue;
+            return AttrResult::Invalid;
         m_uTextStyle = (m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM)) | bits;
         return AttrResult::Applied;
     }
@@ -97,7 +97,7 @@ AttrResult CButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
         return CLabelUI::SetAttribute(name, value);
     }
     if (value && *value && !kestrova::ui::parseImageSpec(value).spec) {
-        return AttrResult::BadValue;
+        return AttrResult::Invalid;
     }
     *target = value;
     Invalidate();

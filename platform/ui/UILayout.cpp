@@ -143,7 +143,7 @@ kestrova::ui::AttrResult CTabLayoutUI::SetAttribute(LPCTSTR name, LPCTSTR value)
     if (std::wstring_view(name ? name : L"") == L"selectedid") {
         auto index = kestrova::ui::parseInt(value ? value : L"");
         if (!index || *index < 0)
-            return kestrova::ui::AttrResult::BadValue;
+            return kestrova::ui::AttrResult::Invalid;
         m_iCurSel = *index;
         return kestrova::ui::AttrResult::Applied;
     }

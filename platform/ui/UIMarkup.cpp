@@ -212,7 +212,7 @@ bool Builder::applyAttributes(CControlUI& control, const pugi::xml_node& node) {
                 break;
             case AttrResult::Unknown:
                 return fail(node, std::string("unknown attribute ") + a.name());
-            case AttrResult::BadValue:
+            case AttrResult::Invalid:
                 return fail(node, std::string("attribute ") + a.name() + "=\"" + a.value() +
                                       "\": bad value");
         }

@@ -3,20 +3,54 @@
 // finally drawn, at any scale the host applies.
 #include "platform/ui/UIText.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <cmath>
+#include <map>
 #include <string>
 
 #include "platform/ui/UIString.h"
 
+namespace {
+
+// Whether fontconfig has the family itself rather than a substitute. Answers are kept:
+// a layout names the same few families again and again.
+bool familyInstalled(const std::string& family) {
+    static std::map<std::string, bool> known;
+    if (auto it = known.find(family); it != known.end()) {
+        return it->second;
+    }
+    bool installed = false;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+        FcChar8* found = nullptr;
+        if (FcPatternGetString(match, FC_FAMILY, 0, &found) == FcResultMatch && found) {
+            installed =
+                FcStrCmpIgnoreCase(found, reinterpret_cast<const FcChar8*>(family.c_str())) == 0;
+        }
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    known[family] = installed;
+    return installed;
+}
+
+}  // namespace
+
 HFONT__::HFONT__(std::wstring familyName, int pixelSize, bool isBold)
     : family(std::move(familyName)), size(pixelSize > 0 ? pixelSize : 12), bold(isBold) {
     desc = pango_font_description_new();
-    // The fallback family is part of the list, so the choice does not depend on how the
-    // machine's fontconfig orders its defaults.
-    std::string families = kestrova::ui::toUtf8(family);
-    families += families.empty() ? "" : ",";
-    families += kestrova::ui::kFallbackFamily;
-    pango_font_description_set_family(desc, families.c_str());
+    // A family the machine lacks falls back to the CJK face the project installs, not to
+    // whatever fontconfig's default is (which may lack Chinese glyphs, and costs loading
+    // a second face).
+    std::string requested = kestrova::ui::toUtf8(family);
+    bool useRequested = !requested.empty() && familyInstalled(requested);
+    pango_font_description_set_family(
+        desc, useRequested ? requested.c_str() : kestrova::ui::kFallbackFamily);
     pango_font_description_set_absolute_size(desc, static_cast<double>(size) * PANGO_SCALE);
     pango_font_description_set_weight(desc, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
 }

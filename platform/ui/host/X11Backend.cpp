@@ -2,11 +2,10 @@
 #include "platform/ui/host/X11Backend.h"
 
 #include <X11/Xatom.h>
-#include <X11/keysym.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -35,22 +34,6 @@ int logXError(Display* display, XErrorEvent* error) {
     char text[128] = {};
     XGetErrorText(display, error->error_code, text, sizeof text);
     std::fprintf(stderr, "[ui] X error ignored: %s (request %d)\n", text, error->request_code);
-    return 0;
-}
-
-WPARAM virtualKey(KeySym sym) {
-    if (sym == XK_Return || sym == XK_KP_Enter)
-        return VK_RETURN;
-    if (sym == XK_Escape)
-        return VK_ESCAPE;
-    if (sym == XK_space)
-        return VK_SPACE;
-    if (sym >= XK_a && sym <= XK_z)
-        return 'A' + (sym - XK_a);
-    if (sym >= XK_A && sym <= XK_Z)
-        return 'A' + (sym - XK_A);
-    if (sym >= XK_0 && sym <= XK_9)
-        return '0' + (sym - XK_0);
     return 0;
 }
 
@@ -150,18 +133,15 @@ bool X11Backend::createWindow(HWND handle, const NativeWindowParams& params) {
 void X11Backend::setProperties(Native& w, const NativeWindowParams& params) {
     Display* d = m_screen->display();
     const Atoms& a = m_screen->atoms();
-    std::string caption = toUtf8(params.caption);
     std::string cls = toUtf8(params.className);
     XClassHint classHint{cls.data(), cls.data()};
+    XSetClassHint(d, w.xid, &classHint);
     XWMHints wmHints{};
     wmHints.flags = InputHint | StateHint;
     wmHints.input = w.managed ? True : False;
     wmHints.initial_state = NormalState;
-    Xutf8SetWMProperties(d, w.xid, caption.c_str(), caption.c_str(), nullptr, 0, nullptr, &wmHints,
-                         &classHint);
-    XChangeProperty(d, w.xid, a.netWmName, a.utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(caption.data()),
-                    static_cast<int>(caption.size()));
+    XSetWMHints(d, w.xid, &wmHints);
+    setCaptionProperties(w.xid, params.caption);
     long pid = getpid();
     XChangeProperty(d, w.xid, a.netWmPid, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&pid), 1);
@@ -297,17 +277,31 @@ bool X11Backend::isWindowVisible(HWND handle) const {
     return w && w->visible;
 }
 
-void X11Backend::setCaption(HWND handle, const std::wstring& caption) {
-    Native* w = find(handle);
-    if (!w)
-        return;
-    std::string text = toUtf8(caption);
+// The caption as _NET_WM_NAME (UTF-8) and WM_NAME: Latin-1 text as the classic STRING,
+// anything else as UTF8_STRING, which current tools read. Setting the properties directly
+// spares Xlib's locale machinery, a noticeable part of start-up.
+void X11Backend::setCaptionProperties(Window xid, const std::wstring& caption) {
     Display* d = m_screen->display();
-    Xutf8SetWMProperties(d, w->xid, text.c_str(), text.c_str(), nullptr, 0, nullptr, nullptr,
-                         nullptr);
-    XChangeProperty(d, w->xid, m_screen->atoms().netWmName, m_screen->atoms().utf8String, 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
-                    static_cast<int>(text.size()));
+    const Atoms& a = m_screen->atoms();
+    std::string utf8 = toUtf8(caption);
+    auto bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    XChangeProperty(d, xid, a.netWmName, a.utf8String, 8, PropModeReplace, bytes,
+                    static_cast<int>(utf8.size()));
+    bool latin1 = std::all_of(caption.begin(), caption.end(), [](wchar_t c) { return c < 0x100; });
+    if (latin1) {
+        std::string narrow(caption.begin(), caption.end());
+        XChangeProperty(d, xid, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(narrow.data()),
+                        static_cast<int>(narrow.size()));
+    } else {
+        XChangeProperty(d, xid, XA_WM_NAME, a.utf8String, 8, PropModeReplace, bytes,
+                        static_cast<int>(utf8.size()));
+    }
+}
+
+void X11Backend::setCaption(HWND handle, const std::wstring& caption) {
+    if (Native* w = find(handle))
+        setCaptionProperties(w->xid, caption);
 }
 
 void X11Backend::setStyle(HWND handle, DWORD style) {
@@ -340,141 +334,6 @@ void X11Backend::wake() {
         char byte = 1;
         [[maybe_unused]] ssize_t n = write(m_wakePipe[1], &byte, 1);
     }
-}
-
-void X11Backend::waitForEvents(int timeoutMs) {
-    Display* d = m_screen->display();
-    processPending();
-    paintDirty();
-    XFlush(d);
-    if (XPending(d) == 0) {
-        pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        poll(fds, m_wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
-        if (m_wakePipe[0] >= 0 && (fds[1].revents & POLLIN)) {
-            char drain[64];
-            while (read(m_wakePipe[0], drain, sizeof drain) > 0) {
-            }
-        }
-    }
-    processPending();
-    paintDirty();
-    XFlush(d);
-}
-
-void X11Backend::processPending() {
-    Display* d = m_screen->display();
-    while (XPending(d) > 0) {
-        XEvent ev;
-        XNextEvent(d, &ev);
-        handleEvent(ev);
-    }
-}
-
-void X11Backend::keepTopmostOnTop() {
-    for (auto& [handle, w] : m_windows) {
-        if (w.topmost && w.visible)
-            raise(w);
-    }
-}
-
-void X11Backend::handleEvent(XEvent& ev) {
-    // Tools that type (input methods, test drivers) may remap keys; keysyms must follow.
-    if (ev.type == MappingNotify) {
-        XRefreshKeyboardMapping(&ev.xmapping);
-        return;
-    }
-    // Root notifications: another client's window appeared or moved in the stack, and
-    // may now cover a topmost pop-up.
-    if (ev.xany.window == m_screen->root()) {
-        Window subject = ev.type == MapNotify         ? ev.xmap.window
-                         : ev.type == ConfigureNotify ? ev.xconfigure.window
-                                                      : None;
-        bool ours = handleOf(subject) != nullptr;
-        for (auto& [handle, w] : m_windows)
-            ours = ours || w.shadow.xid == subject;
-        if (subject != None && !ours)
-            keepTopmostOnTop();
-        return;
-    }
-    if (ev.type == Expose) {
-        for (auto& [owner, native] : m_windows) {
-            if (native.shadow.xid == ev.xexpose.window && ev.xexpose.count == 0)
-                paintShadow(native);
-        }
-    }
-    HWND handle = handleOf(ev.xany.window);
-    Native* w = find(handle);
-    if (!w)
-        return;
-    auto pt = [&](int x, int y) { return MAKELPARAM(design(x), design(y)); };
-    switch (ev.type) {
-        case Expose:
-            w->dirty = true;
-            break;
-        case VisibilityNotify:
-            if (w->topmost && ev.xvisibility.state != VisibilityUnobscured)
-                raise(*w);
-            break;
-        case ButtonPress:
-            if (ev.xbutton.button == Button1)
-                handleButton(handle, *w, ev.xbutton);
-            break;
-        case ButtonRelease:
-            if (ev.xbutton.button != Button1)
-                break;
-            if (m_drag && m_drag->handle == handle) {
-                XUngrabPointer(m_screen->display(), ev.xbutton.time);
-                m_drag.reset();
-                break;
-            }
-            sendMessage(handle, WM_LBUTTONUP, 0, pt(ev.xbutton.x, ev.xbutton.y));
-            break;
-        case MotionNotify:
-            handleMotion(handle, *w, ev.xmotion);
-            break;
-        case LeaveNotify:
-            if (!m_drag)
-                sendMessage(handle, WM_MOUSELEAVE, 0, 0);
-            break;
-        case KeyPress:
-            if (WPARAM key = virtualKey(XLookupKeysym(&ev.xkey, 0))) {
-                sendMessage(handle, WM_KEYDOWN, key, 0);
-            }
-            break;
-        case ClientMessage:
-            if (ev.xclient.message_type == m_screen->atoms().wmProtocols &&
-                static_cast<Atom>(ev.xclient.data.l[0]) == m_screen->atoms().wmDeleteWindow) {
-                sendMessage(handle, WM_CLOSE, 0, 0);
-            }
-            break;
-        default:
-            break;
-    }
-}
-
-void X11Backend::handleButton(HWND handle, Native& w, XButtonEvent& ev) {
-    LPARAM screenPt = MAKELPARAM(design(ev.x_root), design(ev.y_root));
-    if (!w.managed && sendMessage(handle, WM_NCHITTEST, 0, screenPt) == HTCAPTION) {
-        // The pop-up has no window manager frame to drag it by, so the host drags.
-        if (!find(handle))
-            return;
-        XGrabPointer(m_screen->display(), w.xid, False, ButtonReleaseMask | PointerMotionMask,
-                     GrabModeAsync, GrabModeAsync, None, None, ev.time);
-        m_drag = Drag{handle, ev.x_root - dev(w.rect.left), ev.y_root - dev(w.rect.top)};
-        return;
-    }
-    sendMessage(handle, WM_LBUTTONDOWN, 0, MAKELPARAM(design(ev.x), design(ev.y)));
-}
-
-void X11Backend::handleMotion(HWND handle, Native& w, XMotionEvent& ev) {
-    if (m_drag && m_drag->handle == handle) {
-        LONG width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
-        LONG left = design(ev.x_root - m_drag->offsetX), top = design(ev.y_root - m_drag->offsetY);
-        w.rect = RECT{left, top, left + width, top + height};
-        placeNative(w);
-        return;
-    }
-    sendMessage(handle, WM_MOUSEMOVE, 0, MAKELPARAM(design(ev.x), design(ev.y)));
 }
 
 }  // namespace kestrova::ui::x11

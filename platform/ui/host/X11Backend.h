@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,6 +66,8 @@ private:
         bool presented = false;
         RECT rect{};  // design pixels, screen coordinates
         Shadow shadow;
+        std::chrono::steady_clock::time_point raiseWindowStart{};
+        int raisesInWindow = 0;
     };
 
     int dev(LONG v) const;
@@ -74,6 +77,7 @@ private:
     HWND handleOf(Window xid) const;
 
     void setProperties(Native& w, const NativeWindowParams& params);
+    void setCaptionProperties(Window xid, const std::wstring& caption);
     void updateSizeHints(Native& w);
     void placeNative(Native& w);
     void paint(HWND handle, Native& w);
@@ -86,6 +90,9 @@ private:
     void handleButton(HWND handle, Native& w, XButtonEvent& ev);
     void handleMotion(HWND handle, Native& w, XMotionEvent& ev);
     void keepTopmostOnTop();
+    void reraise(Native& w);
+
+    static constexpr int kMaxRaisesPerSecond = 20;
 
     std::unique_ptr<X11Screen> m_screen;
     std::map<HWND, Native> m_windows;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace kestrova::ui::x11 {
@@ -34,26 +35,32 @@ std::unique_ptr<X11Screen> X11Screen::open() {
 
 X11Screen::X11Screen(Display* display)
     : m_display(display), m_screen(DefaultScreen(display)), m_root(RootWindow(display, m_screen)) {
-    auto atom = [&](const char* name) { return XInternAtom(m_display, name, False); };
-    m_atoms = Atoms{atom("WM_PROTOCOLS"),
-                    atom("WM_DELETE_WINDOW"),
-                    atom("_NET_WM_NAME"),
-                    atom("UTF8_STRING"),
-                    atom("_NET_WM_PID"),
-                    atom("_NET_WM_ICON"),
-                    atom("_NET_WM_WINDOW_TYPE"),
-                    atom("_NET_WM_WINDOW_TYPE_UTILITY"),
-                    atom("_NET_WM_WINDOW_TYPE_DIALOG"),
-                    atom("_NET_WM_STATE"),
-                    atom("_NET_WM_STATE_SKIP_TASKBAR"),
-                    atom("_NET_WM_STATE_SKIP_PAGER"),
-                    atom("_NET_WM_STATE_ABOVE"),
-                    atom("_NET_WM_STATE_MODAL"),
-                    atom("_NET_WORKAREA"),
-                    atom("_NET_CURRENT_DESKTOP"),
-                    atom("_NET_ACTIVE_WINDOW")};
+    // One round trip for every atom: start-up time matters for a pop-up.
     std::string selection = "_NET_WM_CM_S" + std::to_string(m_screen);
-    m_compositorSelection = atom(selection.c_str());
+    const char* names[] = {"WM_PROTOCOLS",
+                           "WM_DELETE_WINDOW",
+                           "_NET_WM_NAME",
+                           "UTF8_STRING",
+                           "_NET_WM_PID",
+                           "_NET_WM_ICON",
+                           "_NET_WM_WINDOW_TYPE",
+                           "_NET_WM_WINDOW_TYPE_UTILITY",
+                           "_NET_WM_WINDOW_TYPE_DIALOG",
+                           "_NET_WM_STATE",
+                           "_NET_WM_STATE_SKIP_TASKBAR",
+                           "_NET_WM_STATE_SKIP_PAGER",
+                           "_NET_WM_STATE_ABOVE",
+                           "_NET_WM_STATE_MODAL",
+                           "_NET_WORKAREA",
+                           "_NET_CURRENT_DESKTOP",
+                           "_NET_ACTIVE_WINDOW",
+                           selection.c_str()};
+    constexpr int kCount = sizeof(names) / sizeof(names[0]);
+    static_assert(sizeof(Atoms) == (kCount - 1) * sizeof(Atom), "one name per member of Atoms");
+    Atom atoms[kCount] = {};
+    XInternAtoms(m_display, const_cast<char**>(names), kCount, False, atoms);
+    std::memcpy(&m_atoms, atoms, sizeof(Atoms));
+    m_compositorSelection = atoms[kCount - 1];
     XVisualInfo want{};
     want.screen = m_screen;
     want.depth = 32;

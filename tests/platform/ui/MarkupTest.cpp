@@ -178,6 +178,10 @@ TEST(AttributeValues, ImageStringsInBothForms) {
     EXPECT_EQ(bare.spec->file, L"close.png");
     EXPECT_FALSE(bare.spec->source);
 
+    auto path = parseImageSpec(L"/opt/app dir/a=b/cache/image/advertising.png");
+    ASSERT_TRUE(path.spec);
+    EXPECT_EQ(path.spec->file, L"/opt/app dir/a=b/cache/image/advertising.png");
+
     auto full = parseImageSpec(L"file='float_bg.png' corner='5,30,5,5' source='0,0,8,20'");
     ASSERT_TRUE(full.spec) << full.error;
     EXPECT_EQ(full.spec->file, L"float_bg.png");
@@ -186,7 +190,7 @@ TEST(AttributeValues, ImageStringsInBothForms) {
     EXPECT_EQ(full.spec->source->bottom, 20);
 
     for (const wchar_t* bad : {L"file='a.png", L"corner='1,2,3,4'", L"file='a.png' corner='1,2'",
-                               L"file='a.png' shine='1'", L"file=a.png", L"  "}) {
+                               L"file='a.png' shine='1'", L"file='a.png' corner", L"  "}) {
         SCOPED_TRACE(toUtf8(bad));
         auto parsed = parseImageSpec(bad);
         EXPECT_FALSE(parsed.spec);

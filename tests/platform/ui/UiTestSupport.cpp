@@ -87,9 +87,16 @@ std::map<std::string, std::string> popupSkinPictures() {
     auto str = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
     std::map<std::string, std::string> pictures;
     pictures["float_bg.png"] = str(makePng(320, 210, [](cairo_t* cr) {
+        // Rounded corners of radius 5: the window's shape comes from them.
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, 5, 5, 5, M_PI, 1.5 * M_PI);
+        cairo_arc(cr, 315, 5, 5, 1.5 * M_PI, 2 * M_PI);
+        cairo_arc(cr, 315, 205, 5, 0, 0.5 * M_PI);
+        cairo_arc(cr, 5, 205, 5, 0.5 * M_PI, M_PI);
+        cairo_close_path(cr);
+        cairo_clip(cr);
         rgb(cr, 250, 251, 255);
-        cairo_rectangle(cr, 0, 30, 320, 180);
-        cairo_fill(cr);
+        cairo_paint(cr);
         rgb(cr, 110, 133, 213);
         cairo_rectangle(cr, 0, 0, 320, 30);
         cairo_fill(cr);

@@ -2,6 +2,8 @@
 // skin, clicks and mouse capture, the key filter, timers, closing and the message loop.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <stdexcept>
 #include <vector>
@@ -238,6 +240,17 @@ TEST(MessageBoxWithoutDisplay, ReturnsZeroAtOnce) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(MessageBoxW(nullptr, L"dump written", L"Kestrova", MB_OK), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InstancePath, IsTheProgramsFolderWithATrailingSeparator) {
+    std::wstring path = CPaintManagerUI::GetInstancePath().str();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.back(), L'/');
+    EXPECT_EQ(access(toUtf8(path + L"dui_window_test").c_str(), X_OK), 0) << toUtf8(path);
 }
 
 }  // namespace

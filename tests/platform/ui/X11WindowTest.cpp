@@ -3,6 +3,7 @@
 // area beside a panel, the caption drag and the message box.
 #include <gtest/gtest.h>
 
+#include <X11/extensions/shape.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,6 +99,34 @@ TEST_F(X11WindowTest, StaysUnmappedUntilShownThenMapsUndecoratedExactlyWhereAske
     auto clients = probe.cardinals(probe.root(), "_NET_CLIENT_LIST", "WINDOW");
     EXPECT_EQ(std::find(clients.begin(), clients.end(), static_cast<long>(xid)), clients.end())
         << "no taskbar entry";
+    DestroyWindow(h);
+}
+
+TEST_F(X11WindowTest, WithoutACompositorTheShapeCutsTheRoundedCorners) {
+    ASSERT_FALSE(backend->isCompositing()) << "the fixture runs no compositor";
+    PopupWindow w;
+    HWND h = create(w);
+    SetWindowPos(h, HWND_TOPMOST, 200, 200, 320, 180, SWP_SHOWWINDOW);
+    Window xid = native(h);
+    ASSERT_TRUE(waitFor([&] { return probe.isViewable(xid); }, pump));
+    auto inside = [&](int x, int y) {
+        int count = 0, ordering = 0;
+        XRectangle* rects =
+            XShapeGetRectangles(probe.display(), xid, ShapeBounding, &count, &ordering);
+        bool hit = false;
+        for (int i = 0; i < count; ++i) {
+            hit = hit || (x >= rects[i].x && x < rects[i].x + rects[i].width && y >= rects[i].y &&
+                          y < rects[i].y + rects[i].height);
+        }
+        if (rects)
+            XFree(rects);
+        return hit;
+    };
+    EXPECT_FALSE(inside(0, 0));
+    EXPECT_FALSE(inside(319, 0));
+    EXPECT_FALSE(inside(0, 179)) << "the bottom corners are cut at the window's height";
+    EXPECT_TRUE(inside(10, 10));
+    EXPECT_TRUE(inside(160, 179));
     DestroyWindow(h);
 }
 

@@ -1,0 +1,183 @@
+// The host's half of the message loop: waiting on the X connection, and X events turned
+// into window messages (mouse, keys, the close request), the caption drag and keeping the
+// pop-up on top.
+#include <X11/keysym.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "platform/ui/UIMessageCore.h"
+#include "platform/ui/host/X11Backend.h"
+
+namespace kestrova::ui::x11 {
+namespace {
+
+WPARAM virtualKey(KeySym sym) {
+    if (sym == XK_Return || sym == XK_KP_Enter)
+        return VK_RETURN;
+    if (sym == XK_Escape)
+        return VK_ESCAPE;
+    if (sym == XK_space)
+        return VK_SPACE;
+    if (sym >= XK_a && sym <= XK_z)
+        return 'A' + (sym - XK_a);
+    if (sym >= XK_A && sym <= XK_Z)
+        return 'A' + (sym - XK_A);
+    if (sym >= XK_0 && sym <= XK_9)
+        return '0' + (sym - XK_0);
+    return 0;
+}
+
+}  // namespace
+
+void X11Backend::waitForEvents(int timeoutMs) {
+    Display* d = m_screen->display();
+    processPending();
+    paintDirty();
+    XFlush(d);
+    if (XPending(d) == 0) {
+        pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        poll(fds, m_wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
+        if (m_wakePipe[0] >= 0 && (fds[1].revents & POLLIN)) {
+            char drain[64];
+            while (read(m_wakePipe[0], drain, sizeof drain) > 0) {
+            }
+        }
+    }
+    processPending();
+    paintDirty();
+    XFlush(d);
+}
+
+void X11Backend::processPending() {
+    Display* d = m_screen->display();
+    while (XPending(d) > 0) {
+        XEvent ev;
+        XNextEvent(d, &ev);
+        handleEvent(ev);
+    }
+}
+
+void X11Backend::keepTopmostOnTop() {
+    for (auto& [handle, w] : m_windows) {
+        if (w.topmost && w.visible)
+            reraise(w);
+    }
+}
+
+// Another program that keeps its own window on top the same way would answer every
+// raise with one of its own; past a few raises a second the pop-up lets it be for a while
+// rather than spin.
+void X11Backend::reraise(Native& w) {
+    auto now = std::chrono::steady_clock::now();
+    if (now - w.raiseWindowStart > std::chrono::seconds(1)) {
+        w.raiseWindowStart = now;
+        w.raisesInWindow = 0;
+    }
+    if (++w.raisesInWindow > kMaxRaisesPerSecond) {
+        return;
+    }
+    raise(w);
+}
+
+void X11Backend::handleEvent(XEvent& ev) {
+    // Tools that type (input methods, test drivers) may remap keys; keysyms must follow.
+    if (ev.type == MappingNotify) {
+        XRefreshKeyboardMapping(&ev.xmapping);
+        return;
+    }
+    // Root notifications: another client's window appeared or moved in the stack, and
+    // may now cover a topmost pop-up.
+    if (ev.xany.window == m_screen->root()) {
+        Window subject = ev.type == MapNotify         ? ev.xmap.window
+                         : ev.type == ConfigureNotify ? ev.xconfigure.window
+                                                      : None;
+        bool ours = handleOf(subject) != nullptr;
+        for (auto& [handle, w] : m_windows)
+            ours = ours || w.shadow.xid == subject;
+        if (subject != None && !ours)
+            keepTopmostOnTop();
+        return;
+    }
+    if (ev.type == Expose) {
+        for (auto& [owner, native] : m_windows) {
+            if (native.shadow.xid == ev.xexpose.window && ev.xexpose.count == 0)
+                paintShadow(native);
+        }
+    }
+    HWND handle = handleOf(ev.xany.window);
+    Native* w = find(handle);
+    if (!w)
+        return;
+    auto pt = [&](int x, int y) { return MAKELPARAM(design(x), design(y)); };
+    switch (ev.type) {
+        case Expose:
+            w->dirty = true;
+            break;
+        case VisibilityNotify:
+            if (w->topmost && ev.xvisibility.state != VisibilityUnobscured) {
+                reraise(*w);
+            }
+            break;
+        case ButtonPress:
+            if (ev.xbutton.button == Button1)
+                handleButton(handle, *w, ev.xbutton);
+            break;
+        case ButtonRelease:
+            if (ev.xbutton.button != Button1)
+                break;
+            if (m_drag && m_drag->handle == handle) {
+                XUngrabPointer(m_screen->display(), ev.xbutton.time);
+                m_drag.reset();
+                break;
+            }
+            sendMessage(handle, WM_LBUTTONUP, 0, pt(ev.xbutton.x, ev.xbutton.y));
+            break;
+        case MotionNotify:
+            handleMotion(handle, *w, ev.xmotion);
+            break;
+        case LeaveNotify:
+            if (!m_drag)
+                sendMessage(handle, WM_MOUSELEAVE, 0, 0);
+            break;
+        case KeyPress:
+            if (WPARAM key = virtualKey(XLookupKeysym(&ev.xkey, 0))) {
+                sendMessage(handle, WM_KEYDOWN, key, 0);
+            }
+            break;
+        case ClientMessage:
+            if (ev.xclient.message_type == m_screen->atoms().wmProtocols &&
+                static_cast<Atom>(ev.xclient.data.l[0]) == m_screen->atoms().wmDeleteWindow) {
+                sendMessage(handle, WM_CLOSE, 0, 0);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void X11Backend::handleButton(HWND handle, Native& w, XButtonEvent& ev) {
+    LPARAM screenPt = MAKELPARAM(design(ev.x_root), design(ev.y_root));
+    if (!w.managed && sendMessage(handle, WM_NCHITTEST, 0, screenPt) == HTCAPTION) {
+        // The pop-up has no window manager frame to drag it by, so the host drags.
+        if (!find(handle))
+            return;
+        XGrabPointer(m_screen->display(), w.xid, False, ButtonReleaseMask | PointerMotionMask,
+                     GrabModeAsync, GrabModeAsync, None, None, ev.time);
+        m_drag = Drag{handle, ev.x_root - dev(w.rect.left), ev.y_root - dev(w.rect.top)};
+        return;
+    }
+    sendMessage(handle, WM_LBUTTONDOWN, 0, MAKELPARAM(design(ev.x), design(ev.y)));
+}
+
+void X11Backend::handleMotion(HWND handle, Native& w, XMotionEvent& ev) {
+    if (m_drag && m_drag->handle == handle) {
+        LONG width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
+        LONG left = design(ev.x_root - m_drag->offsetX), top = design(ev.y_root - m_drag->offsetY);
+        w.rect = RECT{left, top, left + width, top + height};
+        placeNative(w);
+        return;
+    }
+    sendMessage(handle, WM_MOUSEMOVE, 0, MAKELPARAM(design(ev.x), design(ev.y)));
+}
+
+}  // namespace kestrova::ui::x11
