@@ -2,10 +2,15 @@
 #include "advert/AdvertClient.h"
 
 #include <atomic>
+#include <iterator>
+
+#include <utf8.h>
 
 #include "advert/DisplayTimeStore.h"
 #include "log/MyLock.h"
 #include "net/ClusterCurl.h"
+#include "util/BuildSettings.h"
+#include "util/StaticOrder.h"
 #include "util/TextConvert.h"
 
 namespace {
@@ -13,8 +18,11 @@ namespace {
 // The request URL is cut here, as long stored text would otherwise make it unbounded.
 constexpr std::size_t kMaxUrlLength = 1023;
 
-// Guards only the first creation of the request object.
-MyLock::CMutex g_requestMutex;
+// Guards only the first creation of the request object. Constant-initialised, so it
+// exists before any code runs; the priority places its destructor's registration after
+// the logger lock's whatever the link order, so it is destroyed before that lock.
+__attribute__((
+    init_priority(kestrova::kRequestMutexPriority))) constinit MyLock::CMutex g_requestMutex;
 std::atomic<AdvertClient*> g_pInstance{nullptr};
 
 }  // namespace
@@ -22,7 +30,13 @@ std::atomic<AdvertClient*> g_pInstance{nullptr};
 namespace kestrova {
 
 std::wstring advertEndpoint() {
-    return L"" KESTROVA_ADVERT_ENDPOINT;
+    // The setting is UTF-8 source text, whatever the process locale.
+    const std::string endpoint = builtInAdvertEndpoint();
+    std::string valid;
+    utf8::replace_invalid(endpoint.begin(), endpoint.end(), std::back_inserter(valid));
+    std::wstring wide;
+    utf8::utf8to32(valid.begin(), valid.end(), std::back_inserter(wide));
+    return wide;
 }
 
 }  // namespace kestrova
@@ -67,6 +81,7 @@ void AdvertClient::GetText(std::string& strBody, bool& bSuccess, std::string str
     ClusterCurl curl;
     std::string body;
     const CurlResult result = curl.httpGet(strUrl, &body);
+    m_nLastCode = result.code;
     bSuccess = result.code == 200;
     strBody = body;
 }

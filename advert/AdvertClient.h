@@ -5,6 +5,7 @@
 //   if (AdvertClient::GetInstance()->FetchAdvert(body)) { parseAdvert(body, advert); }
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace kestrova {
@@ -32,6 +33,12 @@ public:
     // outcome, bSuccess whether it ended with 200.
     void GetText(std::string& strBody, bool& bSuccess, std::string strUrl);
 
+    // The result code of the last GetText (200, an HTTP status, a libcurl code, -1 or -2);
+    // 0 before the first. For the run's log line.
+    std::int32_t GetLastCode() const { return m_nLastCode; }
+
 private:
     AdvertClient() = default;
+
+    std::int32_t m_nLastCode = 0;
 };

@@ -2,12 +2,15 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/crash/CrashBox.h"
 #include "platform/crash/MiniDump.h"
 #include "platform/crash/PureCall.h"
+#include "platform/ui/MessageBox.h"
 #include "util/Locale.h"
+#include "util/StaticOrder.h"
 
 namespace {
 
@@ -23,19 +26,20 @@ _purecall_handler g_previousPurecall = nullptr;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 #endif
 
-// In the fresh process a crash starts: show the box, then leave before anything else of
-// the program runs.
-[[noreturn]] void showCrashBox(const kestrova::CrashBoxRequest& request) {
-    kestrova::adoptProcessLocale();
-    kestrova::writeCrashBoxTextToStderr(request.text);
-    std::_Exit(0);
+// The box this process was started to show; set at installation, shown from main.
+std::optional<kestrova::CrashBoxRequest>& requestedBox() {
+    static std::optional<kestrova::CrashBoxRequest> request;
+    return request;
 }
 
 class CrashReporterInstallation {
 public:
     CrashReporterInstallation() {
-        if (auto request = kestrova::readCrashBoxRequest()) {
-            showCrashBox(*request);
+        // A process started to show a crash box installs nothing: a crash of its own
+        // would start another box process, and so on.
+        requestedBox() = kestrova::readCrashBoxRequest();
+        if (requestedBox()) {
+            return;
         }
         prepareMiniDumpWriter();
         kestrova::prepareCrashBox();
@@ -49,6 +53,9 @@ public:
     // The dispositions in force before installation come back, even when there was no
     // filter before ours: a program that outlives us keeps its own crash handling.
     ~CrashReporterInstallation() {
+        if (requestedBox()) {
+            return;
+        }
         _set_purecall_handler(g_previousPurecall);
 #if !defined(KESTROVA_SANITIZED)
         SetUnhandledExceptionFilter(g_previousFilter);
@@ -61,9 +68,31 @@ public:
 
 // 101 is the first priority open to programs: constructed before every other
 // process-wide object, whatever the link order, and destroyed after all of them.
-__attribute__((init_priority(101))) CrashReporterInstallation g_crashReporter;
+__attribute__((init_priority(kestrova::kCrashReporterPriority)))
+CrashReporterInstallation g_crashReporter;
 
 }  // namespace
+
+namespace kestrova {
+
+// The box is not shown during static initialisation: the window library's own objects
+// (its resource path, the stream objects it may trace through, whatever it adds later)
+// are built after priority 101 in link order, and a box shown before them would run on
+// objects not yet constructed. At the start of main every static object exists, and
+// nothing of the program has run yet.
+void showRequestedCrashBox() {
+    if (!requestedBox()) {
+        return;
+    }
+    adoptProcessLocale();
+    const CrashBoxRequest& request = *requestedBox();
+    if (MessageBoxW(nullptr, request.text.c_str(), request.caption.c_str(), MB_OK) == 0) {
+        writeCrashBoxTextToStderr(request.text);
+    }
+    std::_Exit(0);
+}
+
+}  // namespace kestrova
 
 void throwInvalidArgument() {
     throw std::invalid_argument("");

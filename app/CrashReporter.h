@@ -18,3 +18,12 @@ long crashExceptionFilter(EXCEPTION_POINTERS* exceptionInfo);
 // Writes the dump to `dumpPath` and shows the outcome's box; false when the file could not
 // be created (no box then) or the dump is incomplete. Async-signal-safe.
 bool writeMiniDump(const char* dumpPath, EXCEPTION_POINTERS* exceptionInfo);
+
+namespace kestrova {
+
+// In a process started to show a crash's box: shows it (its text on standard error when
+// there is no display) and ends the process with 0. Otherwise returns at once. The first
+// call of main in every program that links the reporter.
+void showRequestedCrashBox();
+
+}  // namespace kestrova

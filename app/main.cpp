@@ -1,7 +1,58 @@
-// Entry point of the advert pop-up.
+// Entry point of the advert pop-up: prepare the process, create the window, let the advert
+// flow fill or close it, and run the message loop until the window is gone.
+#include <string>
+
+#include "app/CrashReporter.h"
+#include "app/RegSettings.h"
+#include "app/WorkFolder.h"
+#include "log/CLog.h"
+#include "log/LogLine.h"
+#include "platform/ui/UIMessageCore.h"
+#include "ui/FloatDlg.h"
 #include "util/Locale.h"
+#include "util/TextConvert.h"
+
+namespace {
+
+// The styles the window is created with: visible overlapped window; static edge, tool
+// window. The window base and its layout reshape it as it is created.
+constexpr DWORD kStyle = 0x10CF0000;
+constexpr DWORD kExStyle = 0x00020080;
+constexpr int kCreateWidth = 710;
+constexpr int kCreateHeight = 470;
+
+// Without a native window nothing could ever end the message loop, so the run ends here.
+int endWithoutWindow(const char* why) {
+    kestrova::logLine(std::string("advert: ") + why + ", nothing shown");
+    return 0;
+}
+
+}  // namespace
 
 int main() {
+    // A process started only to show a crash's box shows it and ends here.
+    kestrova::showRequestedCrashBox();
     kestrova::adoptProcessLocale();
+    kestrova::enterExeDir();
+    CLog::GetInstance()->Init(wideToAnsi(kestrova::prepareWorkFolder()).c_str());
+
+    // There is no module handle; the library finds the skin embedded in the executable.
+    CPaintManagerUI::SetInstance(nullptr);
+    CPaintManagerUI::SetResourcePath(
+        (CPaintManagerUI::GetInstancePath() + L"AdvertisingSkin").GetData());
+    CWndShadow::Initialize(nullptr);
+    if (!kestrova::ui::backend().isNative()) {
+        return endWithoutWindow("no display");
+    }
+
+    auto* dlg = new CFloatDlg;
+    const std::wstring caption = getWindowCaption();
+    if (!dlg->Create(nullptr, caption.c_str(), kStyle, kExStyle, 0, 0, kCreateWidth,
+                     kCreateHeight)) {
+        delete dlg;
+        return endWithoutWindow("window not created");
+    }
+    dlg->ShowAdvert();
+    CPaintManagerUI::MessageLoop();
     return 0;
 }

@@ -1,8 +1,10 @@
 // The logger lock's single definition.
 #include "log/LogLock.h"
 
+#include "util/StaticOrder.h"
+
 namespace kestrova {
 
-constinit LockHelper g_logLock;
+__attribute__((init_priority(kLogLockPriority))) constinit LockHelper g_logLock;
 
 }  // namespace kestrova

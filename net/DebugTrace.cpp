@@ -1,9 +1,11 @@
-// Bounded formatting for traces and failure messages.
+// Bounded formatting for traces and failure messages; traces go to the debugger output
+// and to the log.
 #include "net/DebugTrace.h"
 
 #include <cstdarg>
 #include <cstdio>
 
+#include "log/LogLine.h"
 #include "platform/debug/OutputDebugString.h"
 
 namespace {
@@ -23,6 +25,8 @@ void debugTrace(const char* format, ...) {
     char wrapped[kWrappedCapacity + 1] = {};
     std::snprintf(wrapped, kWrappedCapacity, "[%s]", message);
     OutputDebugStringA(wrapped);
+    // The debugger output is gone once the program runs on its own; the log keeps it.
+    kestrova::logLine(wrapped);
 }
 
 namespace kestrova {

@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "advert/AdvertClient.h"
 #include "ui/WinBaseEx.h"
 
 class CFloatDlg : public CWinBaseEx {
@@ -21,8 +22,9 @@ public:
     // Posts the quit message: the process lives as long as this window.
     ~CFloatDlg() override;
 
-    // Fetches the advert and fills and shows this window, or closes it.
-    void ShowAdvert();
+    // Fetches the advert and fills and shows this window, or closes it. The product always
+    // asks the compiled-in endpoint; the argument lets tests aim elsewhere.
+    void ShowAdvert(const std::wstring& endpoint = kestrova::advertEndpoint());
 
     // Text page: title, wrapped text and link; the window gets the text's height, at most
     // the work area's (the text is then cut at a whole line with an ellipsis).

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/registry/RegistryRoot.h"
+#include "util/BuildSettings.h"
 
 namespace kestrova::registry {
 namespace {
@@ -28,7 +29,7 @@ std::mutex& rootLock() {
 }
 
 std::string& rootFolder() {
-    static std::string instance = KESTROVA_REGISTRY_ROOT;
+    static std::string instance = kestrova::builtInRegistryRoot();
     return instance;
 }
 

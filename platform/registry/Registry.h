@@ -22,12 +22,14 @@
 
 struct HKEY__;
 using HKEY = HKEY__*;
-using LONG = long;
+// 32 bits as on Windows, and the same type the window library declares, so that a unit
+// can include both.
+using LONG = std::int32_t;
 using DWORD = std::uint32_t;
 using REGSAM = DWORD;
 using BYTE = std::uint8_t;
 
-// The machine hive: the folder KESTROVA_REGISTRY_ROOT.
+// The machine hive: the compiled-in registry folder (kestrova::builtInRegistryRoot).
 inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t{0x80000002});
 
 inline constexpr LONG ERROR_SUCCESS = 0;

@@ -106,9 +106,9 @@ private:
     const DUI_MSGMAP* theClass::GetMessageMap() const {                      \
         return &theClass::messageMap;                                        \
     }                                                                        \
-    const DUI_MSGMAP theClass::messageMap = {&baseClass::messageMap,         \
-                                             &theClass::_messageEntries[0]}; \
-    const DUI_MSGMAP_ENTRY theClass::_messageEntries[] = {
+    constinit const DUI_MSGMAP theClass::messageMap = {                      \
+        &baseClass::messageMap, &theClass::_messageEntries[0]};              \
+    constinit const DUI_MSGMAP_ENTRY theClass::_messageEntries[] = {
 #define DUI_ON_MSGTYPE(msgtype, memberFxn) \
     {msgtype, L"", &kestrova::ui::NotifyHandler<&memberFxn>::call},
 #define DUI_ON_MSGTYPE_CTRNAME(msgtype, ctrname, memberFxn) \

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
         const LONG result =
             RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kestrova", 0, KEY_ALL_ACCESS, &key);
         RegCloseKey(key);
-        std::printf("%ld", result);
+        std::printf("%ld", static_cast<long>(result));
         return 0;
     }
     return 2;

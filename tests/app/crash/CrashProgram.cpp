@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+#include "app/CrashReporter.h"
+
 // Outside the anonymous namespace and read back through a volatile, so the compiler can
 // neither list every class derived from Shape nor know the object's type at the call.
 struct Shape;
@@ -142,6 +144,7 @@ bool g_checkAtExit = false;
 }  // namespace
 
 int main(int argc, char** argv) {
+    kestrova::showRequestedCrashBox();
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "null-main") {
         crashByNullWrite();

@@ -1,0 +1,51 @@
+// The current folder and the work folder.
+#include "app/WorkFolder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "util/Folders.h"
+#include "util/TextConvert.h"
+
+namespace kestrova {
+
+namespace {
+
+constexpr wchar_t kProductWord[] = L"Kestrova";
+constexpr mode_t kOwnerOnly = 0700;
+
+}  // namespace
+
+void enterExeDir() {
+    const std::string folder = wideToAnsi(getExeDir());
+    // Relative paths are not used afterwards, so a failure changes nothing that matters.
+    [[maybe_unused]] const int ignored = ::chdir(folder.c_str());
+}
+
+std::wstring temporaryFolder() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::wstring folder = L"/tmp/";
+    if (tmpdir != nullptr && tmpdir[0] == '/') {
+        folder = ansiToWide(tmpdir);
+        if (folder.back() != L'/') {
+            folder += L'/';
+        }
+    }
+    return folder;
+}
+
+std::wstring prepareWorkFolder() {
+    const std::wstring folder = temporaryFolder() + kProductWord;
+    const std::string narrow = wideToAnsi(toLongPath(folder));
+    // Created only when nothing is there: an existing name, a link included, is left for
+    // the log's own open to accept or refuse.
+    struct stat info {};
+    if (::lstat(narrow.c_str(), &info) != 0) {
+        ::mkdir(narrow.c_str(), kOwnerOnly);
+    }
+    return folder;
+}
+
+}  // namespace kestrova

@@ -1,0 +1,239 @@
+// The advert flow against a loopback server, on the headless window backend: one row per
+// kind of answer, checking what the window shows, whether it closes, whether the display
+// time is recorded, what the picture cache holds and the run's line in the log. The cache
+// and the settings file lie beside this program, which has a folder of its own.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "advert/DisplayTimeStore.h"
+#include "log/CLog.h"
+#include "platform/ui/UIMessageCore.h"
+#include "tests/net/LoopbackServers.h"
+#include "tests/platform/ui/UiTestSupport.h"
+#include "tests/ui/DlgTestSupport.h"
+#include "util/Folders.h"
+#include "util/TextConvert.h"
+
+namespace kestrova::uitest {
+namespace {
+
+namespace fs = std::filesystem;
+using test::LoopbackHttpServer;
+
+constexpr int kPictureWidth = 64;
+constexpr int kPictureHeight = 48;
+const std::string kStalePicture = "a picture from an earlier run";
+const std::string kTitle = "Spring sale";
+const std::string kText = "Half price on every licence";
+const std::string kLink = "http://shop.test/spring";
+
+enum class Cache { kUntouched, kEmptied, kNewPicture };
+enum class Page { kNone = -1, kText = 0, kPicture = 1 };
+
+struct Row {
+    const char* what;
+    int status;
+    std::string body;  // "{pic}" and "{missing}" stand for the two picture addresses
+    Page page;
+    Cache cache;
+    std::string logLine;
+};
+
+class ShowAdvertTest : public DlgTest {
+protected:
+    void SetUp() override {
+        DlgTest::SetUp();
+        picture = makePng(kPictureWidth, kPictureHeight, [](cairo_t* cr) { cairo_paint(cr); });
+        http.server().Get("/advert", [this](const httplib::Request&, httplib::Response& res) {
+            std::lock_guard lock(mutex);
+            res.status = status;
+            res.set_content(body, "application/json");
+        });
+        http.server().Get("/pic.png", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string(picture.begin(), picture.end()), "image/png");
+        });
+        http.start();
+        exeDir = wideToAnsi(getExeDir());
+        cacheFolder = fs::path(exeDir) / "cache" / "image";
+        config = wideToAnsi(getConfigPath());
+    }
+
+    void TearDown() override {
+        CLog::GetInstance()->Stop();
+        DlgTest::TearDown();
+        fs::remove_all(fs::path(exeDir) / "cache");
+        fs::remove(config);
+    }
+
+    // Fresh state for a row: an old display time, a stale picture, an empty log.
+    void prepare(const Row& row) {
+        std::string answer = row.body;
+        replace(answer, "{pic}", http.url("/pic.png"));
+        replace(answer, "{missing}", http.url("/missing.png"));
+        {
+            std::lock_guard lock(mutex);
+            status = row.status;
+            body = answer;
+        }
+        test::writeFile(config, "[CONFIG]\nlast_adv_time=42\n");
+        fs::create_directories(cacheFolder);
+        test::writeFile(cacheFolder / "advertising.png", kStalePicture);
+        test::writeFile(cacheFolder / "earlier-picture.jpg", "any other file");
+        fs::remove_all(logFolder.path());
+        CLog::GetInstance()->Init(logFolder.path().c_str());
+    }
+
+    // True when the flow asked the window to close: the loop then ends by itself.
+    bool closes() {
+        for (int i = 0; i < 20 && IsWindow(hwnd); ++i) {
+            ui::pumpMessages(0);
+        }
+        const bool closed = !IsWindow(hwnd);
+        if (closed && ui::quitPending()) {
+            ui::runMessageLoop();
+        }
+        return closed;
+    }
+
+    std::optional<std::string> cachedPicture() const {
+        if (!fs::exists(cacheFolder / "advertising.png")) {
+            return std::nullopt;
+        }
+        return test::readFile(cacheFolder / "advertising.png");
+    }
+
+    // The lines the flow logged; the writer has written everything once stopped.
+    std::vector<std::string> outcomeLines(std::string& log) {
+        CLog::GetInstance()->Stop();
+        log = test::readFile(logFolder.path() / "RazOdezerivozi.log");
+        std::vector<std::string> lines;
+        for (size_t at = log.find(" advert: "); at != std::string::npos;
+             at = log.find(" advert: ", at + 1)) {
+            lines.push_back(log.substr(at + 1, log.find('\n', at) - at - 1));
+        }
+        return lines;
+    }
+
+    static void replace(std::string& text, const std::string& from, const std::string& to) {
+        if (size_t at = text.find(from); at != std::string::npos) {
+            text.replace(at, from.size(), to);
+        }
+    }
+
+    std::wstring pageTitle() {
+        CControlUI* title = dlg->pm().FindControl(L"title");
+        return title ? std::wstring(title->GetText().GetData()) : L"";
+    }
+
+    Page page() {
+        auto* tab = dynamic_cast<CTabLayoutUI*>(dlg->pm().FindControl(L"main_tab"));
+        return tab ? static_cast<Page>(tab->GetCurSel()) : Page::kNone;
+    }
+
+    LoopbackHttpServer http;
+    test::TempDir logFolder;
+    Bytes picture;
+    std::mutex mutex;
+    int status = 200;
+    std::string body;
+    std::string exeDir;
+    fs::path cacheFolder;
+    fs::path config;
+};
+
+TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
+    const std::string text = R"("title":")" + kTitle + R"(","context":")" + kText +
+                             R"(","click_url":")" + kLink + R"(")";
+    const std::string pictureAdvert =
+        R"("title":")" + kTitle + R"(","img_url":"{pic}","click_url":")" + kLink + R"(")";
+    const Row rows[] = {
+        {"not found", 404, "{" + text + "}", Page::kNone, Cache::kUntouched,
+         "advert: request code=404, nothing shown"},
+        {"not JSON", 200, "<html>", Page::kNone, Cache::kUntouched, "advert: answer unreadable"},
+        {"array root", 200, "[{\"type\":0}]", Page::kNone, Cache::kUntouched,
+         "advert: answer unreadable"},
+        {"member of wrong type", 200, R"({"type":0,"context":["x"]})", Page::kNone,
+         Cache::kUntouched, "advert: answer unreadable"},
+        {"type 0 without context", 200, R"({"type":0,"title":"t"})", Page::kNone, Cache::kUntouched,
+         "advert: text advert without text, nothing shown"},
+        {"type 0 with context", 200, R"({"type":0,)" + text + "}", Page::kText, Cache::kUntouched,
+         "advert: text advert shown"},
+        {"type 1 without img_url", 200, R"({"type":1,"context":"x"})", Page::kNone,
+         Cache::kUntouched, "advert: picture advert without picture, nothing shown"},
+        {"picture not found", 200, R"({"type":1,"img_url":"{missing}"})", Page::kNone,
+         Cache::kEmptied, "advert: picture download code=404, nothing shown"},
+        {"picture", 200, R"({"type":1,)" + pictureAdvert + "}", Page::kPicture, Cache::kNewPicture,
+         "advert: picture advert shown"},
+        {"type 2", 200, R"({"type":2,)" + text + "}", Page::kNone, Cache::kUntouched,
+         "advert: type 2, nothing shown"},
+        {"null", 200, "null", Page::kNone, Cache::kUntouched,
+         "advert: text advert without text, nothing shown"},
+        {"type true", 200, R"({"type":true,)" + pictureAdvert + "}", Page::kPicture,
+         Cache::kNewPicture, "advert: picture advert shown"},
+        {"type 1.7", 200, R"({"type":1.7,)" + pictureAdvert + "}", Page::kPicture,
+         Cache::kNewPicture, "advert: picture advert shown"},
+        {"type as text", 200, R"({"type":"1",)" + pictureAdvert + "}", Page::kNone,
+         Cache::kUntouched, "advert: answer unreadable"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        prepare(row);
+        ASSERT_NE(create(), nullptr);
+        const std::wstring layoutTitle = pageTitle();
+        dlg->ShowAdvert(ansiToWide(http.url("/advert")));
+
+        const bool shown = row.page != Page::kNone;
+        if (shown) {
+            EXPECT_TRUE(state()->visible) << "set sliding";
+            EXPECT_EQ(page(), row.page);
+            EXPECT_EQ(pageTitle(), ansiToWide(kTitle));
+        } else {
+            EXPECT_FALSE(state()->visible);
+            EXPECT_EQ(pageTitle(), layoutTitle) << "nothing may be filled in";
+        }
+        if (row.page == Page::kPicture) {
+            EXPECT_EQ(dlg->width(), kPictureWidth);
+            EXPECT_EQ(dlg->height(), kPictureHeight);
+        }
+        EXPECT_EQ(readLastAdvTime(getConfigPath()) != L"42", shown) << "display time";
+        EXPECT_EQ(closes(), !shown);
+
+        const auto cached = cachedPicture();
+        switch (row.cache) {
+            case Cache::kUntouched:
+                EXPECT_EQ(cached, kStalePicture);
+                EXPECT_TRUE(fs::exists(cacheFolder / "earlier-picture.jpg"));
+                break;
+            case Cache::kEmptied:
+                EXPECT_TRUE(fs::is_directory(cacheFolder));
+                EXPECT_TRUE(fs::is_empty(cacheFolder)) << "no picture, no temporary file";
+                break;
+            case Cache::kNewPicture:
+                EXPECT_EQ(cached, std::string(picture.begin(), picture.end()));
+                EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder),
+                                        fs::directory_iterator()),
+                          1)
+                    << "the cache holds the current picture only";
+                break;
+        }
+
+        std::string log;
+        EXPECT_EQ(outcomeLines(log), std::vector<std::string>{row.logLine});
+        for (const std::string& secret : {kTitle, kText, kLink}) {
+            EXPECT_EQ(log.find(secret), std::string::npos) << secret << " in\n" << log;
+        }
+        if (IsWindow(hwnd)) {
+            DestroyWindow(hwnd);
+            ui::runMessageLoop();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestrova::uitest

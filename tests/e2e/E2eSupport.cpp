@@ -1,0 +1,250 @@
+// The end-to-end harness.
+#include "E2eSupport.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace kestrova::e2e {
+
+namespace fs = std::filesystem;
+
+AdvertServer::AdvertServer() {
+    m_server.Get("/advert", [this](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(m_mutex);
+        m_targets.push_back(request.target);
+        response.status = m_status;
+        response.set_content(m_body, "application/json");
+        m_lastAnswer = Clock::now();
+    });
+    m_server.Get("/pic.png", [this](const httplib::Request&, httplib::Response& response) {
+        std::lock_guard lock(m_mutex);
+        response.set_content(m_picture, "image/png");
+    });
+    // The port is fixed, and every earlier run's connections leave it in TIME_WAIT.
+    m_server.set_socket_options([](int sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    m_bound = m_server.bind_to_port("127.0.0.1", E2E_PORT);
+    if (m_bound) {
+        // Connections wait in the listening queue until the loop runs.
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+}
+
+AdvertServer::~AdvertServer() {
+    m_server.stop();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void AdvertServer::answer(int status, std::string body) {
+    std::lock_guard lock(m_mutex);
+    m_status = status;
+    m_body = std::move(body);
+}
+
+void AdvertServer::setPicture(std::string bytes) {
+    std::lock_guard lock(m_mutex);
+    m_picture = std::move(bytes);
+}
+
+std::vector<std::string> AdvertServer::targets() {
+    std::lock_guard lock(m_mutex);
+    return m_targets;
+}
+
+Clock::time_point AdvertServer::lastAnswer() {
+    std::lock_guard lock(m_mutex);
+    return m_lastAnswer;
+}
+
+std::string AdvertServer::pictureUrl() const {
+    return "http://127.0.0.1:" + std::to_string(E2E_PORT) + "/pic.png";
+}
+
+Sandbox::Sandbox() {
+    std::string pattern = (fs::temp_directory_path() / "kestrova-e2e-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) {
+        m_dir = pattern;
+    }
+    fs::copy_file(E2E_PROGRAM, program());
+    fs::create_directories(m_dir / "bin");
+    fs::create_directories(m_dir / "tmp");
+    writeFile(m_dir / "bin/xdg-open",
+              "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + (m_dir / "opened.txt").string() + "'\n");
+    fs::permissions(m_dir / "bin/xdg-open", fs::perms::owner_all);
+}
+
+Sandbox::~Sandbox() {
+    std::error_code ignored;
+    fs::remove_all(m_dir, ignored);
+}
+
+pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& extra,
+                     const std::vector<std::string>& args) {
+    std::vector<std::string> env = extra;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string variable = *entry;
+        if (variable.starts_with("PATH=")) {
+            env.push_back("PATH=" + (m_dir / "bin").string() + ":" + variable.substr(5));
+        } else if (!variable.starts_with("TMPDIR=")) {
+            env.push_back(variable);
+        }
+    }
+    env.push_back("TMPDIR=" + (m_dir / "tmp").string());
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argp, envp;
+    for (auto& a : argv)
+        argp.push_back(a.data());
+    for (auto& e : env)
+        envp.push_back(e.data());
+    argp.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string errPath = (m_dir / "stderr.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit) {
+    int status = 0;
+    const bool ended = eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limit);
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return std::nullopt;
+    }
+    return status;
+}
+
+bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (Clock::now() < end) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+std::string readFile(const fs::path& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) {
+            out.append(buffer, n);
+        }
+        ::pclose(p);
+    }
+    return out;
+}
+
+// Windows come and go while the tests look at them; a vanished one reads as unmapped.
+int ignoreXErrors(Display*, XErrorEvent*) {
+    return 0;
+}
+
+Screen::Screen() : m_display(XOpenDisplay(nullptr)) {
+    XSetErrorHandler(ignoreXErrors);
+    if (m_display != nullptr) {
+        XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
+        XSync(m_display, False);
+    }
+}
+
+Screen::~Screen() {
+    if (m_display != nullptr) {
+        XCloseDisplay(m_display);
+    }
+}
+
+Window Screen::find(const std::string& name) {
+    const std::string out = run("xdotool search --name '^" + name + "$' 2>/dev/null");
+    return out.empty() ? 0 : std::strtoul(out.c_str(), nullptr, 10);
+}
+
+Geometry Screen::geometry(Window w) {
+    Geometry g;
+    XWindowAttributes attributes{};
+    Window child = 0;
+    if (m_display == nullptr || w == 0 || XGetWindowAttributes(m_display, w, &attributes) == 0) {
+        return g;
+    }
+    XTranslateCoordinates(m_display, w, DefaultRootWindow(m_display), 0, 0, &g.x, &g.y, &child);
+    g.w = attributes.width;
+    g.h = attributes.height;
+    g.viewable = attributes.map_state == IsViewable;
+    return g;
+}
+
+std::vector<std::uint32_t> Screen::pixels(Window w) {
+    const Geometry g = geometry(w);
+    std::vector<std::uint32_t> out;
+    XImage* image = g.viewable ? XGetImage(m_display, DefaultRootWindow(m_display), g.x, g.y, g.w,
+                                           g.h, AllPlanes, ZPixmap)
+                               : nullptr;
+    if (image == nullptr) {
+        return out;
+    }
+    for (int y = 0; y < g.h; ++y) {
+        for (int x = 0; x < g.w; ++x) {
+            out.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)));
+        }
+    }
+    XDestroyImage(image);
+    return out;
+}
+
+int Screen::mapsSince() {
+    int maps = 0;
+    XSync(m_display, False);
+    while (XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        maps += event.type == MapNotify ? 1 : 0;
+    }
+    return maps;
+}
+
+void Screen::movePointerAway() {
+    // Without --sync: that waits for a motion, which never comes when the pointer is
+    // already there.
+    run("xdotool mousemove 0 0");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+}  // namespace kestrova::e2e

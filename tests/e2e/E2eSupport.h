@@ -1,0 +1,113 @@
+// What the end-to-end tests drive the program with: the advert server on the program's
+// compiled-in port, a private copy of the program with a recording link opener, and a view
+// of the X display (windows by name, their geometry and pixels, every window mapped).
+#pragma once
+
+#include <httplib.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Xlib stays out of this header: its macros (Success, None, ...) break the HTTP library's.
+struct _XDisplay;
+
+namespace kestrova::e2e {
+
+using Window = unsigned long;  // an X window id
+
+using Clock = std::chrono::steady_clock;
+
+// Answers "/advert" with whatever the test set last and "/pic.png" with the picture.
+class AdvertServer {
+public:
+    AdvertServer();
+    ~AdvertServer();
+    bool listening() const { return m_bound; }
+
+    void answer(int status, std::string body);
+    void setPicture(std::string bytes);
+    // Request targets of "/advert", oldest first.
+    std::vector<std::string> targets();
+    // When the last "/advert" answer was handed over.
+    Clock::time_point lastAnswer();
+    std::string pictureUrl() const;
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    bool m_bound = false;
+    std::mutex m_mutex;
+    int m_status = 404;
+    std::string m_body;
+    std::string m_picture;
+    std::vector<std::string> m_targets;
+    Clock::time_point m_lastAnswer;
+};
+
+// A copy of the program in a folder of its own, run with a private TMPDIR and an
+// "xdg-open" first on PATH that appends its argument to "opened.txt".
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    const std::filesystem::path& dir() const { return m_dir; }
+    std::filesystem::path program() const { return m_dir / "kestrova-advert"; }
+    std::filesystem::path log() const { return m_dir / "tmp/Kestrova/RazOdezerivozi.log"; }
+
+    // Starts a program with the sandbox's environment plus extra ("NAME=value"); its
+    // standard error goes to "stderr.txt".
+    pid_t start(const std::filesystem::path& program, const std::vector<std::string>& extra = {},
+                const std::vector<std::string>& args = {});
+    pid_t start() { return start(program()); }
+
+private:
+    std::filesystem::path m_dir;
+};
+
+// The wait status once the process has ended, or nothing when it runs past limit (it is
+// then killed).
+std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit);
+
+// Polls until done() or the limit.
+bool eventually(const std::function<bool()>& done,
+                std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::string run(const std::string& command);
+
+struct Geometry {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool viewable = false;
+};
+
+// A connection to the display, watching every window being mapped from its creation on.
+class Screen {
+public:
+    Screen();
+    ~Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    // The first window whose name is exactly name, or 0.
+    Window find(const std::string& name);
+    Geometry geometry(Window w);
+    // Pixels of a window as it is on screen.
+    std::vector<std::uint32_t> pixels(Window w);
+    // Windows mapped since the connection was made (or the last call).
+    int mapsSince();
+    void movePointerAway();
+
+private:
+    _XDisplay* m_display;
+};
+
+}  // namespace kestrova::e2e

@@ -1,0 +1,226 @@
+// The real program, built with its endpoint on a loopback port, copied into a folder of its
+// own and run on the test display: what a user sees, what it leaves on disk, what it tells
+// the server, and what a crash looks like.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <ctime>
+#include <sstream>
+
+#include "E2eSupport.h"
+
+namespace kestrova::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kCaption = "Reader升级程序";
+const std::string kTitle = "Spring sale";
+const std::string kText = "Half price on every licence until the end of the month";
+const std::string kLink = "http://shop.test/spring?from=popup";
+const std::string kCrashText = "本程序遇到未处理的异常，MiniDump文件已经生成在程序的运行目录。";
+constexpr int kScreenWidth = 1920;
+constexpr int kScreenHeight = 1080;
+
+std::string textAdvert() {
+    return R"({"type":0,"title":")" + kTitle + R"(","context":")" + kText + R"(","click_url":")" +
+           kLink + R"("})";
+}
+
+bool exitedWith0(const std::optional<int>& status) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+class ProgramE2eTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.listening()) << "port " << E2E_PORT << " is taken";
+        fs::create_directories(fs::path(E2E_REGISTRY) / "SOFTWARE/Kestrova");
+        writeFile(fs::path(E2E_REGISTRY) / "SOFTWARE/Kestrova/appname", "Reader\n");
+        writeFile(config(), "[CONFIG]\nlast_adv_time=7\n");
+    }
+    void TearDown() override {
+        for (pid_t pid : started) {
+            if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+
+    fs::path config() const { return sandbox.dir() / "config.ini"; }
+    pid_t start() { return started.emplace_back(sandbox.start()); }
+
+    // The advert window once it rests in the bottom-right corner, or 0.
+    Window restingAdvert() {
+        Window advert = 0;
+        eventually([&] {
+            advert = screen.find(kCaption);
+            const Geometry g = screen.geometry(advert);
+            return advert != 0 && g.viewable && g.y + g.h == kScreenHeight;
+        });
+        return screen.geometry(advert).viewable ? advert : 0;
+    }
+
+    std::vector<std::string> outcomeLines() {
+        std::vector<std::string> lines;
+        std::istringstream log(readFile(sandbox.log()));
+        for (std::string line; std::getline(log, line);) {
+            if (const size_t at = line.find(" advert: "); at != std::string::npos) {
+                lines.push_back(line.substr(at + 1));
+            }
+        }
+        return lines;
+    }
+
+    AdvertServer server;
+    Sandbox sandbox;
+    Screen screen;
+    std::vector<pid_t> started;
+};
+
+TEST_F(ProgramE2eTest, WithoutAnAdvertTheProgramEndsAtOnceAndShowsNothing) {
+    const struct {
+        const char* what;
+        int status;
+        std::string body;
+        std::string outcome;
+    } rows[] = {
+        {"not found", 404, "", "advert: request code=404, nothing shown"},
+        {"type 2", 200, R"({"type":2,"context":"x"})", "advert: type 2, nothing shown"},
+        {"bad JSON", 200, "{\"type\":", "advert: answer unreadable"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        server.answer(row.status, row.body);
+        screen.mapsSince();
+        const std::optional<int> status = waitForExit(start(), 10s);
+        const auto ended = Clock::now();
+        EXPECT_TRUE(exitedWith0(status));
+        EXPECT_LT(ended - server.lastAnswer(), 1s);
+        EXPECT_EQ(screen.mapsSince(), 0) << "no window may ever be mapped";
+        EXPECT_EQ(readFile(config()), "[CONFIG]\nlast_adv_time=7\n");
+        EXPECT_EQ(server.targets().back(), "/advert?time=7");
+        ASSERT_FALSE(outcomeLines().empty());
+        EXPECT_EQ(outcomeLines().back(), row.outcome);
+    }
+}
+
+TEST_F(ProgramE2eTest, ATextAdvertRestsInTheCornerOpensItsLinkClosesAndIsRemembered) {
+    server.answer(200, textAdvert());
+    const std::time_t before = std::time(nullptr);
+    const pid_t pid = start();
+    const Window advert = restingAdvert();
+    ASSERT_NE(advert, Window{0}) << "no window in the bottom-right corner";
+    const Geometry g = screen.geometry(advert);
+    EXPECT_EQ(g.x + g.w, kScreenWidth);
+    EXPECT_EQ(g.w, 320);
+
+    // The developer tool draws the same window from the command line: the same pixels
+    // mean the same title and text.
+    screen.movePointerAway();
+    const std::vector<std::uint32_t> shown = screen.pixels(advert);
+    {
+        Sandbox reference;
+        const pid_t tool = reference.start(E2E_SHOW_ADVERT, {}, {"--text", kTitle, kText, kLink});
+        started.push_back(tool);
+        Window drawn = 0;
+        eventually([&] {
+            drawn = screen.find("Kestrova");
+            const Geometry r = screen.geometry(drawn);
+            return drawn != 0 && r.viewable && r.y + r.h == kScreenHeight;
+        });
+        ASSERT_NE(drawn, Window{0});
+        EXPECT_TRUE(shown == screen.pixels(drawn)) << "title or text differ from the answer's";
+        ::kill(tool, SIGTERM);
+        waitForExit(tool, 5s);
+    }
+
+    run("xdotool mousemove --sync " + std::to_string(g.x + 100) + " " +
+        std::to_string(g.y + g.h - 20) + " click 1");
+    EXPECT_TRUE(eventually([&] { return readFile(sandbox.dir() / "opened.txt") == kLink + "\n"; }))
+        << readFile(sandbox.dir() / "opened.txt");
+
+    run("xdotool mousemove --sync " + std::to_string(g.x + 305) + " " + std::to_string(g.y + 15) +
+        " click 1");
+    EXPECT_TRUE(exitedWith0(waitForExit(pid, 5s))) << "the close button ends the program";
+
+    const std::string stored = readFile(config());
+    const long long when = std::atoll(stored.c_str() + stored.find('=') + 1);
+    EXPECT_GE(when, before);
+    EXPECT_LE(when, std::time(nullptr));
+    EXPECT_EQ(outcomeLines(), std::vector<std::string>{"advert: text advert shown"});
+    const std::string log = readFile(sandbox.log());
+    for (const std::string& secret : {kTitle, kText, kLink}) {
+        EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+    }
+
+    // The next run tells the server when this one showed its advert.
+    server.answer(404, "");
+    EXPECT_TRUE(exitedWith0(waitForExit(start(), 10s)));
+    EXPECT_EQ(server.targets().back(), "/advert?time=" + std::to_string(when));
+}
+
+TEST_F(ProgramE2eTest, APictureAdvertIsCachedAndSizesTheWindow) {
+    // The sample server's picture.
+    const std::string picture = readFile(fs::path(KESTROVA_SOURCE_PICTURE));
+    server.setPicture(picture);
+    server.answer(200, R"({"type":1,"title":"t","img_url":")" + server.pictureUrl() + R"("})");
+    const pid_t pid = start();
+    const Window advert = restingAdvert();
+    ASSERT_NE(advert, Window{0});
+    const Geometry g = screen.geometry(advert);
+    EXPECT_EQ(g.w, KESTROVA_SOURCE_PICTURE_WIDTH);
+    EXPECT_EQ(g.h, KESTROVA_SOURCE_PICTURE_HEIGHT);
+    EXPECT_EQ(readFile(sandbox.dir() / "cache/image/advertising.png"), picture);
+    EXPECT_EQ(outcomeLines(), std::vector<std::string>{"advert: picture advert shown"});
+    ::kill(pid, SIGKILL);
+}
+
+// A fatal signal while the advert is up leaves a dump beside the program and the success
+// box; the crashed process waits for the box and then dies by its signal.
+TEST_F(ProgramE2eTest, ACrashWhileTheAdvertIsUpLeavesADumpAndTheBoxSaysSo) {
+#if defined(KESTROVA_SANITIZED)
+    GTEST_SKIP() << "the sanitizers own the fatal signals";
+#endif
+    server.answer(200, textAdvert());
+    const pid_t pid = start();
+    ASSERT_NE(restingAdvert(), Window{0});
+    ::kill(pid, SIGSEGV);
+
+    Window box = 0;
+    ASSERT_TRUE(eventually([&] { return (box = screen.find("提示")) != 0; }))
+        << readFile(sandbox.dir() / "stderr.txt");
+    EXPECT_TRUE(fs::exists(sandbox.dir() / "kestrova-advert.dmp"));
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the crashed process waits for the box";
+    ASSERT_TRUE(eventually([&] { return screen.geometry(box).viewable; }));
+    screen.movePointerAway();
+    const std::vector<std::uint32_t> crashBox = screen.pixels(box);
+
+    run("xdotool key Return");
+    const std::optional<int> status = waitForExit(pid, 5s);
+    ASSERT_TRUE(status.has_value()) << "Enter should dismiss the box";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGSEGV);
+    EXPECT_EQ(readFile(sandbox.dir() / "stderr.txt").find(kCrashText), std::string::npos)
+        << "shown in a box, not written out";
+
+    // A box asked for with the success text looks exactly the same.
+    const pid_t reference =
+        sandbox.start(sandbox.program(),
+                      {"KESTROVA_CRASH_BOX_TEXT=" + kCrashText, "KESTROVA_CRASH_BOX_CAPTION=提示"});
+    started.push_back(reference);
+    Window referenceBox = 0;
+    ASSERT_TRUE(eventually([&] {
+        referenceBox = screen.find("提示");
+        return referenceBox != 0 && screen.geometry(referenceBox).viewable;
+    }));
+    screen.movePointerAway();
+    EXPECT_TRUE(crashBox == screen.pixels(referenceBox)) << "the box must carry the success text";
+    run("xdotool key Return");
+    EXPECT_TRUE(exitedWith0(waitForExit(reference, 5s)));
+}
+
+}  // namespace
+}  // namespace kestrova::e2e
