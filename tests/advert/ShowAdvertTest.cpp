@@ -16,6 +16,7 @@
 #include "platform/ui/UIMessageCore.h"
 #include "tests/net/LoopbackServers.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/ui/DlgTestSupport.h"
 #include "util/Folders.h"
 #include "util/TextConvert.h"
@@ -216,9 +217,8 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
                 break;
             case Cache::kNewPicture:
                 EXPECT_EQ(cached, std::string(picture.begin(), picture.end()));
-                EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder),
-                                        fs::directory_iterator()),
-                          1)
+                EXPECT_EQ(
+                    std::distance(fs::directory_iterator(cacheFolder), fs::directory_iterator()), 1)
                     << "the cache holds the current picture only";
                 break;
         }
