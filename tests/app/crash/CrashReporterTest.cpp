@@ -130,18 +130,6 @@ TEST_F(CrashReporterTest, ObjToYamlFindsTheStreamsTheExceptionTheStackAndTheBuil
                                            "'\n +CodeView Record: +4C457042" + buildId + "\n")));
 }
 
-TEST_F(CrashReporterTest, AnEarlierFileIsReplacedByAnOwnerOnlyDump) {
-    writeFile(m_dump, std::string(200000, 'x'));
-    fs::permissions(m_dump, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                fs::perms::others_read);
-    ASSERT_TRUE(crash("null-main").killedBy(SIGSEGV));
-    const std::string dump = readFile(m_dump);
-    EXPECT_EQ(dump.substr(0, 4), "MDMP");
-    EXPECT_EQ(dump.find("xxxxxxxx"), std::string::npos);
-    EXPECT_EQ(fs::status(m_dump).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-}
-
 TEST_F(CrashReporterTest, WithoutWriteRightsNoDumpNoBoxAndTheSignalEndsTheProcess) {
     ChildOptions options;
     options.unprivilegedId = kOtherUser;
