@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <vector>
 
 #include "advert/AdvertClient.h"
 #include "advert/DisplayTimeStore.h"
 #include "tests/net/LoopbackServers.h"
+#include "tests/support/TempDir.h"
 #include "util/TextConvert.h"
 
 namespace kestrova::test {
@@ -15,72 +15,56 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kAnswer = R"({"type":0,"context":"hello"})";
+
 class AdvertClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config = fs::path(wideToAnsi(getConfigPath()));
-        fs::remove(config);
-        http.server().Get(
-            "/advert", [this](const httplib::Request& request, httplib::Response& response) {
-                std::lock_guard<std::mutex> lock(mutex);
-                targets.push_back(request.target);
-                response.status = status;
-                response.set_content(R"({"type":0,"context":"hello"})", "application/json");
-            });
+        http.server().Get("/advert", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex);
+            target = req.target;
+            res.status = status;
+            res.set_content(kAnswer, "application/json");
+        });
         http.start();
     }
     void TearDown() override { fs::remove(config); }
 
-    std::wstring endpoint(const std::string& suffix = "") const {
-        return ansiToWide(http.url("/advert" + suffix));
-    }
-    std::string lastTarget() {
+    // The request target the server saw for an endpoint, with this stored time (or none).
+    std::string fetch(const std::string& stored, const std::string& endpoint, bool expected) {
+        fs::remove(config);
+        if (!stored.empty()) {
+            writeFile(config, "[CONFIG]\nlast_adv_time=" + stored + "\n");
+        }
+        std::string body = "stale";
+        StderrCapture quiet;
+        EXPECT_EQ(AdvertClient::GetInstance()->FetchAdvert(body, ansiToWide(endpoint)), expected);
+        EXPECT_EQ(body, kAnswer) << "the body is handed back whatever the status";
         std::lock_guard<std::mutex> lock(mutex);
-        return targets.empty() ? "" : targets.back();
+        return target;
     }
 
-    fs::path config;
+    const fs::path config = wideToAnsi(getConfigPath());
     LoopbackHttpServer http;
     std::mutex mutex;
-    std::vector<std::string> targets;
+    std::string target;
     int status = 200;
 };
 
 TEST_F(AdvertClientTest, SendsTheStoredTimeOrZero) {
-    std::string body;
-    EXPECT_TRUE(AdvertClient::GetInstance()->FetchAdvert(body, endpoint()));
-    EXPECT_EQ(lastTarget(), "/advert?time=0");
-    EXPECT_EQ(body, R"({"type":0,"context":"hello"})");
-
-    writeFile(config, "[CONFIG]\nlast_adv_time=42\n");
-    EXPECT_TRUE(AdvertClient::GetInstance()->FetchAdvert(body, endpoint()));
-    EXPECT_EQ(lastTarget(), "/advert?time=42");
-}
-
-TEST_F(AdvertClientTest, AnEndpointWithAQueryGetsTheTimeAppended) {
-    writeFile(config, "[CONFIG]\nlast_adv_time=1700000000\n");
-    std::string body;
-    EXPECT_TRUE(AdvertClient::GetInstance()->FetchAdvert(body, endpoint("?lang=zh")));
-    EXPECT_EQ(lastTarget(), "/advert?lang=zh&time=1700000000");
-}
-
-TEST_F(AdvertClientTest, TheRequestUrlIsCutAt1023Characters) {
-    writeFile(config, "[CONFIG]\nlast_adv_time=42\n");
+    EXPECT_EQ(fetch("", http.url("/advert"), true), "/advert?time=0");
+    EXPECT_EQ(fetch("42", http.url("/advert"), true), "/advert?time=42");
+    EXPECT_EQ(fetch("1700000000", http.url("/advert?lang=zh"), true),
+              "/advert?lang=zh&time=1700000000");
+    // The whole address is cut at 1023 characters.
     const std::string padded = http.url("/advert?pad=" + std::string(1000, 'p'));
-    const std::string origin = http.url("");
-    std::string body;
-    StderrCapture quiet;
-    AdvertClient::GetInstance()->FetchAdvert(body, ansiToWide(padded));
-    const std::string sent = (padded + "&time=42").substr(0, 1023);
-    EXPECT_EQ(lastTarget(), sent.substr(origin.size()));
+    EXPECT_EQ(fetch("42", padded, true),
+              (padded + "&time=42").substr(0, 1023).substr(http.url("").size()));
 }
 
 TEST_F(AdvertClientTest, AnHttpErrorFailsAndHandsTheBodyBack) {
     status = 500;
-    std::string body = "stale";
-    StderrCapture quiet;
-    EXPECT_FALSE(AdvertClient::GetInstance()->FetchAdvert(body, endpoint()));
-    EXPECT_EQ(body, R"({"type":0,"context":"hello"})");
+    EXPECT_EQ(fetch("", http.url("/advert"), false), "/advert?time=0");
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The display time in a real settings file, including one its user may not write.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,19 +11,16 @@
 #include <thread>
 
 #include "advert/DisplayTimeStore.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
-using kestrova::test::readFile;
-using kestrova::test::TempDir;
-using kestrova::test::writeFile;
+using namespace kestrova::test;
 
 namespace {
 
-// Root writes wherever it likes, so the unwritable-folder case re-runs this program as an
-// unprivileged user; started with this variable set, it only writes the display time to the
+// Root writes wherever it likes, so the unwritable-folder case runs this program again as
+// another user; started with this variable set, it only writes the display time to the
 // file named there.
 constexpr const char* kWriterEnv = "KESTROVA_TEST_WRITE_LAST_ADV_TIME";
 
@@ -78,27 +73,6 @@ TEST(DisplayTimeStore, TheStoredTextIsReturnedUncheckedUpTo255Characters) {
     }
 }
 
-// Root runs this program again through setpriv as "nobody"; anyone else is already bound by
-// the permissions and writes in process.
-void writeAsUnprivilegedUser(const fs::path& file) {
-    if (geteuid() != 0) {
-        writeLastAdvTime(file.wstring());
-        return;
-    }
-    std::string exe = fs::canonical("/proc/self/exe").string();
-    std::string args[] = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-    char* argv[] = {args[0].data(), args[1].data(), args[2].data(),
-                    args[3].data(), exe.data(),     nullptr};
-    setenv(kWriterEnv, file.c_str(), 1);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, "setpriv", nullptr, nullptr, argv, environ);
-    unsetenv(kWriterEnv);
-    ASSERT_EQ(spawned, 0) << "setpriv is needed to run the writer unprivileged";
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_EQ(status, 0) << "the unprivileged writer did not run as expected";
-}
-
 TEST(DisplayTimeStore, AnUnwritableFolderKeepsTheOldValueSilently) {
     const struct {
         const char* label;
@@ -109,6 +83,7 @@ TEST(DisplayTimeStore, AnUnwritableFolderKeepsTheOldValueSilently) {
         {"no file", false, false},
         {"writable, proving the writer runs", true, true},
     };
+    const std::string self = fs::canonical("/proc/self/exe").string();
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         TempDir tmp;
@@ -118,9 +93,10 @@ TEST(DisplayTimeStore, AnUnwritableFolderKeepsTheOldValueSilently) {
             ASSERT_EQ(chmod(file.c_str(), row.writable ? 0666 : 0644), 0);
         }
         // Traversable for the other user; root's 0755 folder is read-only to it.
-        const mode_t mode = row.writable ? 0777 : (geteuid() == 0 ? 0755 : 0555);
-        ASSERT_EQ(chmod(tmp.path().c_str(), mode), 0);
-        writeAsUnprivilegedUser(file);
+        ASSERT_EQ(chmod(tmp.path().c_str(), row.writable ? 0777 : 0555), 0);
+        bool ran = false;
+        runCommand(asOtherUser() + "env " + kWriterEnv + "=" + file.string() + " " + self, &ran);
+        EXPECT_TRUE(ran) << "the unprivileged writer did not run as expected";
         ASSERT_EQ(chmod(tmp.path().c_str(), 0700), 0);
 
         EXPECT_EQ(fs::exists(file), row.fileExists);

@@ -16,6 +16,7 @@
 #include "platform/ui/UIMessageCore.h"
 #include "tests/net/LoopbackServers.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/ui/DlgTestSupport.h"
 #include "util/Folders.h"
 #include "util/TextConvert.h"
@@ -39,7 +40,7 @@ enum class Page { kNone = -1, kText = 0, kPicture = 1 };
 struct Row {
     const char* what;
     int status;
-    std::string body;  // "{pic}" and "{missing}" stand for the two picture addresses
+    std::string body;
     Page page;
     Cache cache;
     std::string logLine;
@@ -59,27 +60,21 @@ protected:
             res.set_content(std::string(picture.begin(), picture.end()), "image/png");
         });
         http.start();
-        exeDir = wideToAnsi(getExeDir());
-        cacheFolder = fs::path(exeDir) / "cache" / "image";
-        config = wideToAnsi(getConfigPath());
     }
 
     void TearDown() override {
         CLog::GetInstance()->Stop();
         DlgTest::TearDown();
-        fs::remove_all(fs::path(exeDir) / "cache");
+        fs::remove_all(cacheFolder.parent_path());
         fs::remove(config);
     }
 
     // Fresh state for a row: an old display time, a stale picture, an empty log.
     void prepare(const Row& row) {
-        std::string answer = row.body;
-        replace(answer, "{pic}", http.url("/pic.png"));
-        replace(answer, "{missing}", http.url("/missing.png"));
         {
             std::lock_guard lock(mutex);
             status = row.status;
-            body = answer;
+            body = row.body;
         }
         test::writeFile(config, "[CONFIG]\nlast_adv_time=42\n");
         fs::create_directories(cacheFolder);
@@ -120,12 +115,6 @@ protected:
         return lines;
     }
 
-    static void replace(std::string& text, const std::string& from, const std::string& to) {
-        if (size_t at = text.find(from); at != std::string::npos) {
-            text.replace(at, from.size(), to);
-        }
-    }
-
     std::wstring pageTitle() {
         CControlUI* title = dlg->pm().FindControl(L"title");
         return title ? std::wstring(title->GetText().GetData()) : L"";
@@ -142,16 +131,15 @@ protected:
     std::mutex mutex;
     int status = 200;
     std::string body;
-    std::string exeDir;
-    fs::path cacheFolder;
-    fs::path config;
+    const fs::path cacheFolder = fs::path(wideToAnsi(getExeDir())) / "cache" / "image";
+    const fs::path config = wideToAnsi(getConfigPath());
 };
 
 TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
     const std::string text = R"("title":")" + kTitle + R"(","context":")" + kText +
                              R"(","click_url":")" + kLink + R"(")";
-    const std::string pictureAdvert =
-        R"("title":")" + kTitle + R"(","img_url":"{pic}","click_url":")" + kLink + R"(")";
+    const std::string pictureAdvert = R"("title":")" + kTitle + R"(","img_url":")" +
+                                      http.url("/pic.png") + R"(","click_url":")" + kLink + R"(")";
     const Row rows[] = {
         {"not found", 404, "{" + text + "}", Page::kNone, Cache::kUntouched,
          "advert: request code=404, nothing shown"},
@@ -166,8 +154,8 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
          "advert: text advert shown"},
         {"type 1 without img_url", 200, R"({"type":1,"context":"x"})", Page::kNone,
          Cache::kUntouched, "advert: picture advert without picture, nothing shown"},
-        {"picture not found", 200, R"({"type":1,"img_url":"{missing}"})", Page::kNone,
-         Cache::kEmptied, "advert: picture download code=404, nothing shown"},
+        {"picture not found", 200, R"({"type":1,"img_url":")" + http.url("/missing.png") + "\"}",
+         Page::kNone, Cache::kEmptied, "advert: picture download code=404, nothing shown"},
         {"picture", 200, R"({"type":1,)" + pictureAdvert + "}", Page::kPicture, Cache::kNewPicture,
          "advert: picture advert shown"},
         {"type 2", 200, R"({"type":2,)" + text + "}", Page::kNone, Cache::kUntouched,
@@ -216,9 +204,8 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
                 break;
             case Cache::kNewPicture:
                 EXPECT_EQ(cached, std::string(picture.begin(), picture.end()));
-                EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder),
-                                        fs::directory_iterator()),
-                          1)
+                EXPECT_EQ(
+                    std::distance(fs::directory_iterator(cacheFolder), fs::directory_iterator()), 1)
                     << "the cache holds the current picture only";
                 break;
         }

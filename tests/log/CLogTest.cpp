@@ -3,17 +3,14 @@
 // need another user or a thread limit run the logger in a probe process.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
-#include <optional>
 #include <thread>
 
 #include "log/CLog.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 namespace kestrova::test {
@@ -22,28 +19,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr uid_t kOtherUser = 65534;
 const std::string kLogName = "RazOdezerivozi.log";
 
 std::size_t threadCount() {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
-}
-
-// The command's standard output, or nothing when it fails. Arguments are words and paths
-// made by the test, free of characters the shell would interpret.
-std::optional<std::string> runCommand(const std::string& command) {
-    std::unique_ptr<FILE, decltype(&::pclose)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    if (!pipe) {
-        return std::nullopt;
-    }
-    std::string output;
-    char chunk[256];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0;) {
-        output.append(chunk, got);
-    }
-    const int status = ::pclose(pipe.release());
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? std::optional(output) : std::nullopt;
 }
 
 TEST(CLog, InitCreatesTheFolderChainAndAppendsEachLineOnce) {
@@ -124,63 +104,47 @@ TEST(CLog, ASecondInitMovesToTheNewFolderWithOneWriter) {
     EXPECT_EQ(readFile(tmp / "second" / kLogName), "to the second\n");
 }
 
-// Runs the probe as user and group 65534 (or as itself when not root) on folders of a
-// temporary tree that user can reach.
-class CLogAsAnotherUser : public testing::Test {
-protected:
-    CLogAsAnotherUser() { fs::permissions(m_tmp.path(), fs::perms(0755)); }
-
-    std::string runProbe(const std::string& arguments) {
-        const fs::path probe = m_tmp / "log_probe";
-        fs::copy_file(KESTROVA_LOG_PROBE, probe);
-        // The leak checker needs a thread of its own, and its suppression file need not be
-        // readable by the other user.
-        std::string command = "env -u LSAN_OPTIONS ASAN_OPTIONS=detect_leaks=0 ";
-        if (::geteuid() == 0) {
-            command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+// Runs the logger in the probe as another user, on folders it cannot or may not write, and
+// with no thread to spare.
+TEST(CLogAsAnotherUser, RefusedFoldersAreReportedAndNoThreadLeavesLinesQueued) {
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* folder;
+        fs::perms mode;
+        bool owned;  // by the probe's user
+        const char* options;
+        std::string output;  // after the path of the log file, or whole when it starts with '!'
+    } rows[] = {
+        {"readonly", fs::perms(0555), true, "", " error=13\nstopped=1"},
+        {"shared", fs::perms(0777), false, "", " error=1\nstopped=1"},
+        {"own", fs::perms(0755), true, "--no-threads ", "!create thread error! \r\n\n\nstopped=0"},
+    };
+    TempDir tmp;
+    const fs::path probe = tmp / "log_probe";
+    fs::copy_file(KESTROVA_LOG_PROBE, probe);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder);
+        if (!row.owned && !root) {
+            continue;  // only root can run the probe as a user who does not own the folder
         }
-        const auto output = runCommand(command + probe.string() + " " + arguments);
-        EXPECT_TRUE(output.has_value()) << "the probe failed";
-        return output.value_or("");
+        const fs::path dir = tmp / row.folder;
+        fs::create_directory(dir);
+        fs::permissions(dir, row.mode);
+        if (root && row.owned) {
+            ASSERT_EQ(::chown(dir.c_str(), kOtherUser, kOtherUser), 0);
+        }
+        bool ran = false;
+        const std::string output = runCommand(
+            asOtherUser() + probe.string() + " " + row.options + dir.string() + " line", &ran);
+        EXPECT_TRUE(ran) << "the probe failed";
+        if (row.output[0] == '!') {
+            EXPECT_EQ(output, row.output.substr(1));
+            EXPECT_EQ(readFile(dir / kLogName), "");
+        } else {
+            EXPECT_EQ(output, "open file=" + (dir / kLogName).string() + row.output);
+            EXPECT_FALSE(fs::exists(dir / kLogName));
+        }
     }
-
-    TempDir m_tmp;
-};
-
-TEST_F(CLogAsAnotherUser, AnUnwritableFolderIsReportedAndTheWriterStillRuns) {
-    const fs::path dir = m_tmp / "readonly";
-    fs::create_directory(dir);
-    // The probe's user owns the folder but may not write it.
-    fs::permissions(dir, fs::perms(0555));
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(dir.c_str(), kOtherUser, kOtherUser), 0);
-    }
-    EXPECT_EQ(runProbe(dir.string() + " line"),
-              "open file=" + (dir / kLogName).string() + " error=13\nstopped=1");
-    EXPECT_FALSE(fs::exists(dir / kLogName));
-}
-
-TEST_F(CLogAsAnotherUser, AFolderOfAnotherUserIsNotUsed) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "needs root to run the probe as a user who does not own the folder";
-    }
-    const fs::path dir = m_tmp / "shared";
-    fs::create_directory(dir);
-    fs::permissions(dir, fs::perms(0777));
-    EXPECT_EQ(runProbe(dir.string() + " line"),
-              "open file=" + (dir / kLogName).string() + " error=1\nstopped=1");
-    EXPECT_FALSE(fs::exists(dir / kLogName));
-}
-
-TEST_F(CLogAsAnotherUser, WithoutAThreadLinesStayQueuedAndStopHasNothingToStop) {
-    const fs::path dir = m_tmp / "own";
-    fs::create_directory(dir);
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(dir.c_str(), kOtherUser, kOtherUser), 0);
-    }
-    EXPECT_EQ(runProbe("--no-threads " + dir.string() + " line"),
-              "create thread error! \r\n\n\nstopped=0");
-    EXPECT_EQ(readFile(dir / kLogName), "");
 }
 
 }  // namespace

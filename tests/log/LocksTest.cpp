@@ -26,18 +26,6 @@ bool takenElsewhere(Take take) {
     return done.wait_for(1s) == std::future_status::ready;
 }
 
-TEST(AutoLock, ReleasesOnExceptionAndIsReentrant) {
-    static LockHelper lock;
-    EXPECT_THROW(
-        {
-            AutoLock outer(&lock);
-            AutoLock inner(&lock);
-            throw std::runtime_error("inside the scope");
-        },
-        std::runtime_error);
-    EXPECT_TRUE(takenElsewhere([] { AutoLock guard(&lock); }));
-}
-
 // Counts the guard's calls, which must go through the virtual table.
 class CountingMutex : public MyLock::CMutex {
 public:
@@ -53,17 +41,21 @@ public:
     int unlocks = 0;
 };
 
-TEST(CAutoMutex, ReleasesOnExceptionThroughTheVirtualCalls) {
+TEST(LockGuards, ReleaseOnExceptionAndAreReentrant) {
+    static LockHelper helper;
     static CountingMutex mutex;
     EXPECT_THROW(
         {
-            MyLock::CAutoMutex outer(&mutex);
-            MyLock::CAutoMutex inner(&mutex);
+            AutoLock outer(&helper);
+            AutoLock inner(&helper);
+            MyLock::CAutoMutex outerMutex(&mutex);
+            MyLock::CAutoMutex innerMutex(&mutex);
             throw std::runtime_error("inside the scope");
         },
         std::runtime_error);
     EXPECT_EQ(mutex.locks, 2);
     EXPECT_EQ(mutex.unlocks, 2);
+    EXPECT_TRUE(takenElsewhere([] { AutoLock guard(&helper); }));
     EXPECT_TRUE(takenElsewhere([] { MyLock::CAutoMutex guard(&mutex); }));
 }
 

@@ -1,4 +1,4 @@
-// Loopback servers, a self-signed certificate made on the spot, and small file helpers.
+// Loopback servers and a self-signed certificate made on the spot.
 #include "tests/net/LoopbackServers.h"
 
 #include <arpa/inet.h>
@@ -9,9 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace kestrova::test {
@@ -167,31 +164,6 @@ std::string StderrCapture::text() {
     std::fclose(m_file);
     m_file = nullptr;
     return captured;
-}
-
-TempDir::TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    m_path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
 }
 
 }  // namespace kestrova::test

@@ -5,7 +5,6 @@
 #include <httplib.h>
 
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -61,19 +60,5 @@ private:
     int m_saved = -1;
     std::FILE* m_file = nullptr;
 };
-
-// A fresh folder under the temporary folder, removed with its content afterwards.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& content);
 
 }  // namespace kestrova::test

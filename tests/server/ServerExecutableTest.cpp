@@ -10,11 +10,10 @@
 #include <fcntl.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
-#include "tests/server/TestFolder.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 
@@ -23,18 +22,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The server with standard output and error going to files, so that a test can read
 // them while it runs and no pipe can fill up and stall it.
 class ServerProcess {
 public:
-    ServerProcess(const test::TestFolder& folder, std::vector<std::string> args)
+    ServerProcess(const test::TempDir& folder, std::vector<std::string> args)
         : m_out(folder.path() / "stdout"), m_err(folder.path() / "stderr") {
         args.insert(args.begin(), KESTROVA_ADVERT_SERVER_EXE);
         std::vector<char*> argv;
@@ -90,8 +82,8 @@ public:
     }
 
     void signal(int number) const { kill(m_pid, number); }
-    std::string stdoutText() const { return readFile(m_out); }
-    std::string stderrText() const { return readFile(m_err); }
+    std::string stdoutText() const { return test::readFile(m_out); }
+    std::string stderrText() const { return test::readFile(m_err); }
 
 private:
     std::filesystem::path m_out;
@@ -100,8 +92,9 @@ private:
 };
 
 TEST(ServerExecutable, RejectsAnInvalidAdvertsFileAtStart) {
-    test::TestFolder folder;
-    std::filesystem::path adverts = folder.write("adverts.json", R"([
+    test::TempDir folder;
+    const std::filesystem::path adverts = folder / "adverts.json";
+    test::writeFile(adverts, R"([
           {"kind": "text", "title": "Fine", "text": "t", "link": "https://example.com/"},
           {"kind": "text", "title": "Broken link", "text": "t", "link": "example.com"}
         ])");
@@ -116,7 +109,7 @@ TEST(ServerExecutable, RejectsAnInvalidAdvertsFileAtStart) {
 TEST(ServerExecutable, ServesTheSamplesLogsAndStopsOnASignal) {
     for (int stopSignal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(stopSignal);
-        test::TestFolder folder;
+        test::TempDir folder;
         // No --adverts: the samples copied beside the executable are the default.
         ServerProcess server(folder, {"--listen", "127.0.0.1:0", "--min-interval", "60"});
         const int port = server.waitForPort();

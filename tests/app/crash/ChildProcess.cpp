@@ -1,15 +1,15 @@
 #include "tests/app/crash/ChildProcess.h"
 
+#include "tests/support/TempDir.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <string>
 
 namespace kestrova::test {
 namespace {
@@ -84,28 +84,6 @@ ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& o
     ::unlink(outTemplate);
     ::unlink(errTemplate);
     return result;
-}
-
-std::string runTool(const std::string& commandLine) {
-    std::string output;
-    FILE* pipe = ::popen((commandLine + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, got);
-    }
-    ::pclose(pipe);
-    return output;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 }  // namespace kestrova::test

@@ -32,9 +32,4 @@ struct ChildResult {
 // see whether the process left one.
 ChildResult runChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
 
-// Runs a shell command line and returns its standard output (standard error dropped).
-std::string runTool(const std::string& commandLine);
-
-std::string readFile(const std::string& path);
-
 }  // namespace kestrova::test

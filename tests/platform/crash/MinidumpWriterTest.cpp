@@ -1,5 +1,6 @@
 // Writes a dump of this very process from a captured context and reads it back with a
-// small reader of the container, independent of the writer's own records.
+// small reader of the container, independent of the writer's own records. The module list
+// is checked by the crash reporter's tests, with an outside reader.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,13 +10,12 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "platform/crash/ExceptionFilter.h"
 #include "platform/crash/MiniDump.h"
+#include "tests/support/TempDir.h"
 
 namespace kestrova {
 namespace {
@@ -54,46 +54,18 @@ public:
         return offset + size <= m_bytes.size() ? m_bytes.substr(offset, size) : std::string();
     }
 
-    // A length-prefixed UTF-16 string, narrowed (the tests use ASCII paths).
-    std::string name(uint32_t rva) const {
-        std::string out;
-        const uint32_t length = at<uint32_t>(rva);
-        for (uint32_t i = 0; i < length / 2; ++i) {
-            out += static_cast<char>(at<uint16_t>(rva + 4 + i * 2));
-        }
-        return out;
-    }
-
 private:
     std::string m_bytes;
 };
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 class DumpFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char folder[] = "/tmp/kestrova-dump-XXXXXX";
-        ASSERT_NE(::mkdtemp(folder), nullptr);
-        m_folder = folder;
-        m_path = m_folder + "/program.dmp";
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
-    std::string m_folder;
-    std::string m_path;
+    test::TempDir m_tmp;
+    const std::string m_folder = m_tmp.path().string();
+    const std::string m_path = m_folder + "/program.dmp";
 };
 
-[[gnu::noinline]] uint64_t codeAddress() {
-    return reinterpret_cast<uint64_t>(&codeAddress);
-}
-
-TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackTheThreadsAndTheModules) {
+TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackAndTheThreads) {
     // A second thread must appear in the thread list too.
     std::atomic<bool> stop{false};
     std::atomic<uint32_t> otherId{0};
@@ -126,7 +98,7 @@ TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackTheThreadsAndTheModule
     other.join();
     ASSERT_TRUE(written);
 
-    const DumpReader dump(readAll(m_path));
+    const DumpReader dump(test::readFile(m_path));
     EXPECT_EQ(dump.at<uint32_t>(0), 0x504d444du);
     EXPECT_EQ(dump.at<uint32_t>(4) & 0xffff, 0xa793u);
     EXPECT_EQ(dump.streamCount(), 8u);
@@ -171,33 +143,12 @@ TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackTheThreadsAndTheModule
     EXPECT_TRUE(sawSelf);
     EXPECT_TRUE(sawOther);
 
-    // Modules: this test program, around its own code, with a build-id record.
-    const auto [modules, modulesSize] = dump.stream(4);
-    const uint32_t moduleCount = dump.at<uint32_t>(modules);
-    EXPECT_EQ(modulesSize, 4 + moduleCount * 108);
-    const std::string self_path = fs::read_symlink("/proc/self/exe").string();
-    bool sawProgram = false;
-    for (uint32_t i = 0; i < moduleCount; ++i) {
-        const uint32_t entry = modules + 4 + i * 108;
-        if (dump.name(dump.at<uint32_t>(entry + 20)) != self_path) {
-            continue;
-        }
-        sawProgram = true;
-        const uint64_t base = dump.at<uint64_t>(entry);
-        EXPECT_LE(base, codeAddress());
-        EXPECT_GT(base + dump.at<uint32_t>(entry + 8), codeAddress());
-        const uint32_t cvSize = dump.at<uint32_t>(entry + 76);
-        EXPECT_GE(cvSize, 4u + 16u);
-        EXPECT_EQ(dump.bytes(dump.at<uint32_t>(entry + 80), 4), "LEpB");
-    }
-    EXPECT_TRUE(sawProgram);
-
     const auto [misc, miscSize] = dump.stream(15);
     ASSERT_EQ(miscSize, 24u);
     EXPECT_EQ(dump.at<uint32_t>(misc + 8), static_cast<uint32_t>(::getpid()));
 
     const auto [maps, mapsSize] = dump.stream(0x47670009);
-    const std::string mapsNow = readAll("/proc/self/maps");
+    const std::string mapsNow = test::readFile("/proc/self/maps");
     EXPECT_EQ(dump.bytes(maps, 40), mapsNow.substr(0, 40));
     EXPECT_GT(mapsSize, 0u);
 }
@@ -214,10 +165,7 @@ TEST_F(DumpFileTest, AFullDiskIsReportedAsAFailedDump) {
 }
 
 TEST_F(DumpFileTest, CreationReplacesForTheOwnerOnlyAndRefusesLinksAndMissingFolders) {
-    {
-        std::ofstream old(m_path);
-        old << "an older dump";
-    }
+    test::writeFile(m_path, "an older dump");
     fs::permissions(m_path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                 fs::perms::others_read);
     int file = createDumpFile(m_path.c_str());
@@ -229,14 +177,11 @@ TEST_F(DumpFileTest, CreationReplacesForTheOwnerOnlyAndRefusesLinksAndMissingFol
 
     // A link planted at the dump's place must not redirect the write.
     const std::string target = m_folder + "/target";
-    {
-        std::ofstream keep(target);
-        keep << "keep me";
-    }
+    test::writeFile(target, "keep me");
     const std::string link = m_folder + "/link.dmp";
     fs::create_symlink(target, link);
     EXPECT_EQ(createDumpFile(link.c_str()), -1);
-    EXPECT_EQ(readAll(target), "keep me");
+    EXPECT_EQ(test::readFile(target), "keep me");
 
     EXPECT_EQ(createDumpFile((m_folder + "/missing/program.dmp").c_str()), -1);
 }

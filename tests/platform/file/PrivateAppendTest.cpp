@@ -8,14 +8,13 @@
 #include <memory>
 
 #include "platform/file/PrivateAppend.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 namespace kestrova::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uid_t kOtherUser = 65534;
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
