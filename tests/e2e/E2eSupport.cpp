@@ -10,8 +10,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 extern char** environ;
 
@@ -76,21 +74,12 @@ std::string AdvertServer::pictureUrl() const {
 }
 
 Sandbox::Sandbox() {
-    std::string pattern = (fs::temp_directory_path() / "kestrova-e2e-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        m_dir = pattern;
-    }
     fs::copy_file(E2E_PROGRAM, program());
     fs::create_directories(m_dir / "bin");
     fs::create_directories(m_dir / "tmp");
     writeFile(m_dir / "bin/xdg-open",
               "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + (m_dir / "opened.txt").string() + "'\n");
     fs::permissions(m_dir / "bin/xdg-open", fs::perms::owner_all);
-}
-
-Sandbox::~Sandbox() {
-    std::error_code ignored;
-    fs::remove_all(m_dir, ignored);
 }
 
 pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& extra,
@@ -148,16 +137,6 @@ bool eventually(const std::function<bool()>& done, std::chrono::milliseconds lim
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return done();
-}
-
-std::string readFile(const fs::path& path) {
-    std::ostringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string run(const std::string& command) {

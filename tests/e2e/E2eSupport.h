@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 // Xlib stays out of this header: its macros (Success, None, ...) break the HTTP library's.
 struct _XDisplay;
 
@@ -57,8 +59,7 @@ private:
 class Sandbox {
 public:
     Sandbox();
-    ~Sandbox();
-    const std::filesystem::path& dir() const { return m_dir; }
+    const std::filesystem::path& dir() const { return m_dir.path(); }
     std::filesystem::path program() const { return m_dir / "kestrova-advert"; }
     std::filesystem::path log() const { return m_dir / "tmp/Kestrova/RazOdezerivozi.log"; }
 
@@ -69,7 +70,7 @@ public:
     pid_t start() { return start(program()); }
 
 private:
-    std::filesystem::path m_dir;
+    test::TempDir m_dir;
 };
 
 // The wait status once the process has ended, or nothing when it runs past limit (it is
@@ -80,8 +81,8 @@ std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit);
 bool eventually(const std::function<bool()>& done,
                 std::chrono::milliseconds limit = std::chrono::seconds(5));
 
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& bytes);
+using test::readFile;
+using test::writeFile;
 std::string run(const std::string& command);
 
 struct Geometry {

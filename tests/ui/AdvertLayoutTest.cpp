@@ -13,9 +13,8 @@ TEST(AdvertLayout, SlideIntervalOverTheTableBoundaries) {
     struct Row {
         int height, interval;
     } rows[] = {
-        {0, 10},   {1, 9},       {150, 9},  {151, 8},      {300, 8},      {301, 7},
-        {450, 7},  {451, 6},     {1050, 3}, {1051, 2},     {1200, 2},     {1201, 1},
-        {5000, 1}, {INT_MAX, 1}, {-1, 10},  {-100000, 10}, {INT_MIN, 10},
+        {0, 10},   {1, 9},    {150, 9},  {151, 8},     {300, 8}, {301, 7},      {1050, 3},
+        {1051, 2}, {1200, 2}, {1201, 1}, {INT_MAX, 1}, {-1, 10}, {INT_MIN, 10},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("height " + std::to_string(r.height));

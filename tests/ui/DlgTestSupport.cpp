@@ -1,8 +1,6 @@
 // The headless pop-up fixture.
 #include "DlgTestSupport.h"
 
-#include <unistd.h>
-
 #include "../platform/ui/UiTestSupport.h"
 #include "platform/shell/ShellExecute.h"
 #include "platform/ui/UIMessageCore.h"
@@ -79,19 +77,8 @@ QuadrantPicture::QuadrantPicture(int w, int h) {
             cairo_fill(cr);
         }
     });
-    char name[] = "/tmp/kestrova-ui-picture-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) {
-        ssize_t written = write(fd, png.data(), png.size());
-        close(fd);
-        EXPECT_EQ(written, static_cast<ssize_t>(png.size()));
-    }
-    m_path = name;
-    m_wpath = ui::fromUtf8(m_path);
-}
-
-QuadrantPicture::~QuadrantPicture() {
-    unlink(m_path.c_str());
+    test::writeFile(m_dir / "picture.png", std::string(png.begin(), png.end()));
+    m_path = ui::fromUtf8((m_dir / "picture.png").string());
 }
 
 }  // namespace kestrova::uitest

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ui/UIHeadless.h"
+#include "tests/support/TempDir.h"
 #include "ui/FloatDlg.h"
 
 namespace kestrova::uitest {
@@ -45,18 +46,15 @@ protected:
 };
 
 // A PNG file of w x h in a temporary folder, its quadrants red, green, blue and yellow
-// (top left, top right, bottom left, bottom right). Removed with the object.
+// (top left, top right, bottom left, bottom right), removed with the object.
 class QuadrantPicture {
 public:
     QuadrantPicture(int w, int h);
-    ~QuadrantPicture();
-    QuadrantPicture(const QuadrantPicture&) = delete;
-    QuadrantPicture& operator=(const QuadrantPicture&) = delete;
-    const std::wstring& path() const { return m_wpath; }
+    const std::wstring& path() const { return m_path; }
 
 private:
-    std::string m_path;
-    std::wstring m_wpath;
+    test::TempDir m_dir;
+    std::wstring m_path;
 };
 
 }  // namespace kestrova::uitest

@@ -1,13 +1,12 @@
 // The pop-up's behaviour on the headless backend: what creation leaves, which releases
 // open the link, the keys it swallows, the timers it passes on, how it closes, and a
 // layout that lacks its named controls.
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "DlgTestSupport.h"
 #include "platform/ui/UIMessageCore.h"
+#include "tests/support/TempDir.h"
 #include "ui/AdvertLayout.h"
 
 namespace kestrova::uitest {
@@ -120,7 +119,7 @@ protected:
 
 TEST_F(Pop, ALayoutWithoutTheNamedControlsStillWorks) {
     namespace fs = std::filesystem;
-    fs::path root = fs::temp_directory_path() / ("kestrova-bare-skin-" + std::to_string(getpid()));
+    test::TempDir root;
     fs::create_directories(root / "AdvertisingSkin");
     fs::path skin = fs::path(std::getenv("KESTROVA_SOURCE_DIR")) / "ui" / "skin";
     for (const char* picture : {"float_bg.png", "close.png", "close_hover.png", "shadow.png"})
@@ -129,7 +128,7 @@ TEST_F(Pop, ALayoutWithoutTheNamedControlsStillWorks) {
         << "<Window size=\"320,180\" caption=\"0,0,0,30\"><VerticalLayout>"
            "<HorizontalLayout height=\"30\"><Button name=\"closeBtn\" width=\"20\" "
            "normalimage=\"close.png\"/></HorizontalLayout></VerticalLayout></Window>";
-    CPaintManagerUI::SetResourcePath(ui::fromUtf8(root.string()).c_str());
+    CPaintManagerUI::SetResourcePath(ui::fromUtf8(root.path().string()).c_str());
 
     dlg = new BareSkinDlg;
     hwnd = dlg->Create(nullptr, L"Reader", 0x10CF0000, 0x00020080, 0, 0, 710, 470);
@@ -144,7 +143,6 @@ TEST_F(Pop, ALayoutWithoutTheNamedControlsStillWorks) {
     EXPECT_EQ(opened.size(), 1u);
     dlg->StartSlideIn();
     EXPECT_TRUE(state()->visible);
-    fs::remove_all(root);
     CPaintManagerUI::SetResourcePath(L"");
 }
 

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,18 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
-
 // Pumps the window's messages for ms milliseconds.
 void pumpFor(int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -44,12 +31,8 @@ void pumpFor(int ms) {
 }
 
 bool eventually(const std::function<bool()>& done, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done())
-            return true;
-        pumpFor(20);
-    }
-    return done();
+    return waitFor(
+        done, [] { pumpFor(20); }, std::chrono::milliseconds(ms));
 }
 
 // xwininfo's reading of a window: position, size and map state.

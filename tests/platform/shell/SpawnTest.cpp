@@ -12,11 +12,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "platform/shell/ShellExecute.h"
 #include "platform/shell/Spawn.h"
+#include "tests/support/TempDir.h"
 
 namespace kestrova {
 namespace {
@@ -42,18 +42,9 @@ bool waitFor(const std::function<bool()>& done) {
     return false;
 }
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class Spawn : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("kestrova-spawn-" + std::to_string(getpid()));
-        fs::create_directories(dir);
         script("xdg-open",
                "printf '%s\\n' \"$#\" \"$@\" > \"$dir/args.tmp\"\n"
                "ls /proc/$$/fd > \"$dir/fds.tmp\"\n"
@@ -62,18 +53,15 @@ protected:
         ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
         const char* path = std::getenv("PATH");
         oldPath = path ? path : "";
-        setenv("PATH", (dir.string() + ":" + oldPath).c_str(), 1);
+        setenv("PATH", (dir.path().string() + ":" + oldPath).c_str(), 1);
     }
-    void TearDown() override {
-        setenv("PATH", oldPath.c_str(), 1);
-        fs::remove_all(dir);
-    }
+    void TearDown() override { setenv("PATH", oldPath.c_str(), 1); }
     void script(const std::string& name, const std::string& body) {
-        std::ofstream(dir / name) << "#!/bin/sh\ndir='" << dir.string() << "'\n" << body;
+        std::ofstream(dir / name) << "#!/bin/sh\ndir='" << dir.path().string() << "'\n" << body;
         fs::permissions(dir / name, fs::perms::owner_all);
     }
 
-    fs::path dir;
+    test::TempDir dir;
     std::string oldPath;
 };
 
@@ -86,9 +74,9 @@ TEST_F(Spawn, TheLinkReachesXdgOpenAsOneArgumentWithoutAShell) {
         nullptr, L"open", L"explorer.exe", (L"\"" + link + L"\"").c_str(), nullptr, SW_SHOW));
     EXPECT_GT(result, 32);
     ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "args"); }));
-    EXPECT_EQ(readAll(dir / "args"), "1\nhttp://a.test/a b;$(touch x)&c='d'`id`\n");
+    EXPECT_EQ(test::readFile(dir / "args"), "1\nhttp://a.test/a b;$(touch x)&c='d'`id`\n");
     EXPECT_FALSE(fs::exists(dir / "x"));
-    std::string fds = readAll(dir / "fds");
+    std::string fds = test::readFile(dir / "fds");
     EXPECT_EQ(fds.find("77\n"), std::string::npos) << "descriptors above 2 are not inherited";
     close(77);
 }

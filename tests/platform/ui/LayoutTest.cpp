@@ -58,15 +58,6 @@ TEST(Layout, OnlyTheSelectedTabPageIsLaidOutAndHit) {
     EXPECT_EQ(tab->GetCurSel(), 1);
 }
 
-TEST(Layout, ResizingTheClientRelaysTheTree) {
-    Bytes zip = popupSkinZip();
-    auto pm = loadPopup(zip);
-    pm->SetClientSize(SIZE{320, 400});
-    pm->UpdateLayout();
-    expectRect(pm->FindControl(L"msgLabel")->GetPos(), 20, 50, 300, 400);
-    expectRect(pm->FindControl(L"closeBtn")->GetPos(), 295, 5, 315, 25);
-}
-
 struct AxisCase {
     const char* name;
     std::vector<AxisHint> hints;

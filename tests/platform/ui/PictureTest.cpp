@@ -2,15 +2,12 @@
 // stops an oversized picture at its header.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "UiTestSupport.h"
 #include "platform/ui/UIRender.h"
+#include "tests/support/TempDir.h"
 
 using namespace kestrova::ui;
 using namespace kestrova::uitest;
@@ -19,26 +16,11 @@ namespace {
 
 class PictureTest : public ::testing::Test {
 protected:
-    std::string folder;
-    void SetUp() override {
-        char tmpl[] = "/tmp/kestrova-pictures-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        folder = tmpl;
-    }
-    void TearDown() override {
-        for (auto& f : written)
-            unlink(f.c_str());
-        rmdir(folder.c_str());
-    }
+    kestrova::test::TempDir folder;
     std::wstring write(const std::string& name, const Bytes& bytes) {
-        std::string path = folder + "/" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        written.push_back(path);
-        return fromUtf8(path);
+        kestrova::test::writeFile(folder / name, std::string(bytes.begin(), bytes.end()));
+        return fromUtf8((folder / name).string());
     }
-    std::vector<std::string> written;
 };
 
 Bytes solidPng(int w, int h) {
@@ -102,22 +84,19 @@ TEST_F(PictureTest, UnreadablePicturesGiveNull) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(CRenderEngine::LoadImageW(write(c.name, c.bytes).c_str(), nullptr, 0), nullptr);
     }
-    EXPECT_EQ(CRenderEngine::LoadImageW((fromUtf8(folder) + L"/missing.png").c_str(), nullptr, 0),
-              nullptr);
+    EXPECT_EQ(
+        CRenderEngine::LoadImageW(fromUtf8((folder / "missing.png").string()).c_str(), nullptr, 0),
+        nullptr);
     EXPECT_EQ(CRenderEngine::LoadImageW(STRINGorID(104u), nullptr, 0), nullptr);
 }
 
 TEST_F(PictureTest, OversizedPictureIsRefusedAtItsHeaderWithoutDecoding) {
     // A real, decodable 5000 x 5000 picture: only the limit can make it fail.
-    std::wstring path;
-    {
-        cairo_surface_t* big = cairo_image_surface_create(CAIRO_FORMAT_A8, 5000, 5000);
-        std::string file = folder + "/huge.png";
-        ASSERT_EQ(cairo_surface_write_to_png(big, file.c_str()), CAIRO_STATUS_SUCCESS);
-        cairo_surface_destroy(big);
-        written.push_back(file);
-        path = fromUtf8(file);
-    }
+    cairo_surface_t* big = cairo_image_surface_create(CAIRO_FORMAT_A8, 5000, 5000);
+    std::string file = folder / "huge.png";
+    ASSERT_EQ(cairo_surface_write_to_png(big, file.c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(big);
+    std::wstring path = fromUtf8(file);
     long before = peakRssKiB(true);
     auto start = std::chrono::steady_clock::now();
     TImageInfo* info = CRenderEngine::LoadImageW(path.c_str(), nullptr, 0);

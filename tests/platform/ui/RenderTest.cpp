@@ -52,22 +52,6 @@ TEST_F(RenderTest, TitleRowBodyAndCloseCrossHaveTheirColours) {
     }
 }
 
-TEST_F(RenderTest, TitleTextIsDrawnInWhiteWithNoMissingGlyphs) {
-    Frame frame(*pm, 320, 180);
-    int white = 0;
-    for (int y = 0; y < 30; ++y) {
-        for (int x = 20; x < 120; ++x) {
-            white += near(frame.pixel(x, y), 0xFFFFFFFF, 40);
-        }
-    }
-    EXPECT_GT(white, 40) << "the title's glyphs should leave white pixels on the band";
-
-    auto* title = static_cast<CLabelUI*>(pm->FindControl(L"title"));
-    auto layout = makeTextLayout(pm->GetPaintDC(), pm->GetFont(title->GetFont()),
-                                 title->GetText().str(), -1, DT_SINGLELINE);
-    EXPECT_EQ(unknownGlyphCount(layout.get()), 0);
-}
-
 TEST_F(RenderTest, HoverAndPressTurnTheCrossBlueAndLeavingRestoresIt) {
     send(WM_MOUSEMOVE, kCrossCentre);
     EXPECT_TRUE(near(crossCentre(), kCrossBlue, 6)) << hex(crossCentre());

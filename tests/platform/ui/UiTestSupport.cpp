@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/ui/UIMarkup.h"
 #include "platform/ui/UIMessageCore.h"
@@ -21,20 +22,6 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
     auto* out = static_cast<Bytes*>(closure);
     out->insert(out->end(), data, data + length);
     return CAIRO_STATUS_SUCCESS;
-}
-
-void rgb(cairo_t* cr, int r, int g, int b) {
-    cairo_set_source_rgb(cr, r / 255.0, g / 255.0, b / 255.0);
-}
-
-void cross(cairo_t* cr, int r, int g, int b) {
-    rgb(cr, r, g, b);
-    cairo_set_line_width(cr, 2.5);
-    cairo_move_to(cr, 5, 5);
-    cairo_line_to(cr, 15, 15);
-    cairo_move_to(cr, 15, 5);
-    cairo_line_to(cr, 5, 15);
-    cairo_stroke(cr);
 }
 
 }  // namespace
@@ -83,40 +70,11 @@ Bytes makeZip(const std::map<std::string, std::string>& entries) {
     return bytes;
 }
 
-std::map<std::string, std::string> popupSkinPictures() {
-    auto str = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
-    std::map<std::string, std::string> pictures;
-    pictures["float_bg.png"] = str(makePng(320, 210, [](cairo_t* cr) {
-        // Rounded corners of radius 5: the window's shape comes from them.
-        cairo_new_sub_path(cr);
-        cairo_arc(cr, 5, 5, 5, M_PI, 1.5 * M_PI);
-        cairo_arc(cr, 315, 5, 5, 1.5 * M_PI, 2 * M_PI);
-        cairo_arc(cr, 315, 205, 5, 0, 0.5 * M_PI);
-        cairo_arc(cr, 5, 205, 5, 0.5 * M_PI, M_PI);
-        cairo_close_path(cr);
-        cairo_clip(cr);
-        rgb(cr, 250, 251, 255);
-        cairo_paint(cr);
-        rgb(cr, 110, 133, 213);
-        cairo_rectangle(cr, 0, 0, 320, 30);
-        cairo_fill(cr);
-    }));
-    pictures["close.png"] = str(makePng(20, 20, [](cairo_t* cr) { cross(cr, 121, 135, 152); }));
-    pictures["close_hover.png"] =
-        str(makePng(20, 20, [](cairo_t* cr) { cross(cr, 81, 159, 255); }));
-    pictures["shadow.png"] = str(makePng(758, 508, [](cairo_t* cr) {
-        cairo_set_source_rgba(cr, 0, 0, 0, 0.25);
-        cairo_rectangle(cr, 0, 0, 758, 508);
-        cairo_rectangle(cr, 20, 20, 718, 468);
-        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-        cairo_fill(cr);
-    }));
-    return pictures;
-}
-
 Bytes popupSkinZip() {
-    auto entries = popupSkinPictures();
-    entries["FloatDlg.xml"] = readDataFile("popup_layout.xml");
+    std::map<std::string, std::string> entries;
+    for (const char* name :
+         {"FloatDlg.xml", "float_bg.png", "close.png", "close_hover.png", "shadow.png"})
+        entries[name] = readSourceFile(std::string("ui/skin/") + name);
     return makeZip(entries);
 }
 
@@ -134,13 +92,13 @@ std::unique_ptr<CPaintManagerUI> loadPopup(const Bytes& zip) {
     return pm;
 }
 
-std::string dataPath(const std::string& relative) {
+std::string sourcePath(const std::string& relative) {
     const char* root = std::getenv("KESTROVA_SOURCE_DIR");
-    return std::string(root ? root : ".") + "/tests/platform/ui/data/" + relative;
+    return std::string(root ? root : ".") + "/" + relative;
 }
 
-std::string readDataFile(const std::string& relative) {
-    std::ifstream in(dataPath(relative), std::ios::binary);
+std::string readSourceFile(const std::string& relative) {
+    std::ifstream in(sourcePath(relative), std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -181,6 +139,30 @@ std::uint32_t Frame::pixel(int x, int y) const {
 
 bool Frame::writePng(const std::string& path) const {
     return cairo_surface_write_to_png(m_surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
+             std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done())
+            return true;
+        pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
 }
 
 bool near(std::uint32_t a, std::uint32_t b, int tolerance) {

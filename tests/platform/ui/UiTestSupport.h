@@ -1,10 +1,11 @@
 // Helpers for the library's tests: pictures and zip archives made in memory, a stand-in
-// for the program's embedded resources, a skin shaped like the pop-up's, and pixel
-// reads from rendered frames.
+// for the program's embedded resources, the pop-up's skin, and pixel reads from rendered
+// frames.
 #pragma once
 
 #include <cairo.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,17 +31,14 @@ Bytes makeZip(const std::map<std::string, std::string>& entries);
 void setResource(const std::string& type, int id, Bytes bytes);
 void clearResources();
 
-// The pictures of a skin like the pop-up's: blue title band over a near-white body,
-// grey and blue close crosses, a shadow frame.
-std::map<std::string, std::string> popupSkinPictures();
-// A zip archive of those pictures and data/popup_layout.xml as "FloatDlg.xml".
+// A zip archive of the program's skin files (layout and pictures) from the source tree.
 Bytes popupSkinZip();
 // A paint manager holding the pop-up layout (from zip, which must outlive it), laid out
 // at the layout's 320 x 180.
 std::unique_ptr<CPaintManagerUI> loadPopup(const Bytes& zip);
-// The layout from tests/platform/ui/data.
-std::string readDataFile(const std::string& relative);
-std::string dataPath(const std::string& relative);
+// A file of the source tree, by its path relative to the tree's root.
+std::string readSourceFile(const std::string& relative);
+std::string sourcePath(const std::string& relative);
 
 // Installs a fresh headless backend for the test and returns it.
 kestrova::ui::HeadlessBackend& useHeadless();
@@ -60,6 +58,12 @@ public:
 private:
     cairo_surface_t* m_surface;
 };
+
+// Runs a shell command and gives its standard output.
+std::string run(const std::string& command);
+// Runs pump until done() or the time is up; true when done() became true.
+bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
+             std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
 
 // True when the colours differ by at most tolerance in every channel (alpha included).
 bool near(std::uint32_t a, std::uint32_t b, int tolerance);

@@ -181,36 +181,6 @@ TEST_F(WindowTest, CaptionRowDragsExceptOverTheCloseButton) {
     DestroyWindow(h);
 }
 
-TEST_F(WindowTest, PlacementStyleScreenAndWorkArea) {
-    headless->setMonitor(RECT{1920, 0, 3200, 1024});
-    headless->setWorkArea(RECT{1920, 0, 3200, 984});
-    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
-    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
-    EXPECT_EQ(kestrova::primaryMonitorRect().left, 1920);
-    RECT work{};
-    EXPECT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
-    EXPECT_EQ(work.bottom, 984);
-    headless->setWorkArea(std::nullopt);
-    EXPECT_FALSE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
-
-    PopupWindow w;
-    HWND h = create(w);
-    LONG style = GetWindowLongW(h, GWL_STYLE);
-    EXPECT_TRUE(style & WS_THICKFRAME);
-    SetWindowLongW(h, GWL_STYLE, style & 0xFFFAFFFF);
-    EXPECT_FALSE(headless->state(h)->style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
-
-    SetWindowPos(h, nullptr, 0, 0, 320, 250, SWP_NOMOVE);
-    EXPECT_EQ(w.GetPaintManager().GetClientSize().cy, 250) << "a resize re-lays the tree";
-    EXPECT_FALSE(IsWindowVisible(h));
-    SetWindowPos(h, HWND_TOPMOST, 2880, 1024, 320, 250, SWP_SHOWWINDOW);
-    const auto* state = headless->state(h);
-    EXPECT_TRUE(state->visible);
-    EXPECT_TRUE(state->topmost);
-    EXPECT_EQ(state->rect.top, 1024) << "a start position below the screen is kept";
-    DestroyWindow(h);
-}
-
 TEST_F(WindowTest, IconAndShadowComeFromResourcesAndTheSkin) {
     PopupWindow w;
     HWND h = create(w);
@@ -231,20 +201,12 @@ TEST_F(WindowTest, IconAndShadowComeFromResourcesAndTheSkin) {
     DestroyWindow(h);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(MessageBoxWithoutDisplay, ReturnsZeroAtOnce) {
     useHeadless();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(MessageBoxW(nullptr, L"dump written", L"Kestrova", MB_OK), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
-
-}  // namespace
-
-namespace {
 
 TEST(InstancePath, IsTheProgramsFolderWithATrailingSeparator) {
     std::wstring path = CPaintManagerUI::GetInstancePath().str();

@@ -5,7 +5,6 @@
 #include <X11/Xutil.h>
 
 #include <stdexcept>
-#include <thread>
 
 namespace kestrova::uitest {
 
@@ -192,18 +191,6 @@ void X11Probe::setResourceManager(const std::optional<std::string>& text) {
         XDeleteProperty(m_display, root(), XA_RESOURCE_MANAGER);
     }
     XSync(m_display, False);
-}
-
-bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
-             std::chrono::milliseconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
 }
 
 }  // namespace kestrova::uitest

@@ -5,8 +5,6 @@
 
 #include <X11/Xlib.h>
 
-#include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,9 +49,5 @@ private:
     Display* m_display;
     std::vector<Window> m_own;
 };
-
-// Runs pump until done() or the time is up; true when done() became true.
-bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
-             std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
 
 }  // namespace kestrova::uitest

@@ -251,14 +251,7 @@ TEST_F(X11WindowTest, CaptionDragMovesTheWindowAndTheCloseButtonClicks) {
     DestroyWindow(h);
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
+std::string trimmed(std::string out) {
     while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
         out.pop_back();
     return out;
@@ -277,15 +270,14 @@ struct BoxUser {
         std::string id;
         waitFor(
             [&] {
-                return !(id = run(
-                             "xdotool search --onlyvisible --name '^Crash report$' 2>/dev/null"))
+                return !(id = trimmed(run("xdotool search --onlyvisible --name '^Crash report$'")))
                             .empty();
             },
             [] {}, std::chrono::seconds(5));
         sawBox = !id.empty();
         if (!sawBox)
             return;
-        hadFocus = waitFor([&] { return run("xdotool getwindowfocus 2>/dev/null") == id; }, [] {},
+        hadFocus = waitFor([&] { return trimmed(run("xdotool getwindowfocus")) == id; }, [] {},
                            std::chrono::seconds(3));
         X11Probe other;
         Window xid = std::stoul(id);
