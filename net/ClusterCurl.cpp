@@ -85,11 +85,9 @@ CURLcode ClusterCurl::setCommonOptions() {
     return code;
 }
 
-CurlResult ClusterCurl::httpGet(const std::string& url, std::string* body) {
-    if (m_pCurl == nullptr) {
-        return noHandle();
-    }
-    HttpBody sink{body, m_nMaxBodySize, 0};
+// The GET both transfers share, in the designed order: method, URL, common options, writer.
+CURLcode ClusterCurl::setGetOptions(const std::string& url, curl_write_callback writer,
+                                    void* sink) {
     CURLcode code = curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
     if (code == CURLE_OK) {
         code = curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
@@ -98,11 +96,20 @@ CurlResult ClusterCurl::httpGet(const std::string& url, std::string* body) {
         code = setCommonOptions();
     }
     if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
+        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, writer);
     }
     if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &sink);
+        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, sink);
     }
+    return code;
+}
+
+CurlResult ClusterCurl::httpGet(const std::string& url, std::string* body) {
+    if (m_pCurl == nullptr) {
+        return noHandle();
+    }
+    HttpBody sink{body, m_nMaxBodySize, 0};
+    CURLcode code = setGetOptions(url, &ClusterCurl::httpDataWriter, &sink);
     if (code == CURLE_OK) {
         // Rejects an announced oversized answer before any of it is received.
         code = curl_easy_setopt(m_pCurl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{m_nMaxBodySize});

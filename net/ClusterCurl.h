@@ -56,6 +56,7 @@ public:
 
 private:
     CURLcode setCommonOptions();
+    CURLcode setGetOptions(const std::string& url, curl_write_callback writer, void* sink);
     CURLcode setDownloadOptions(const std::string& url, void* sink);
     CurlResult checkResponse(CURLcode code);
     CurlResult noHandle() const;

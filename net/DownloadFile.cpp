@@ -70,19 +70,7 @@ std::size_t ClusterCurl::fileDataWriter(char* data, std::size_t size, std::size_
 }
 
 CURLcode ClusterCurl::setDownloadOptions(const std::string& url, void* sink) {
-    CURLcode code = curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
-    if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-    }
-    if (code == CURLE_OK) {
-        code = setCommonOptions();
-    }
-    if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::fileDataWriter);
-    }
-    if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, sink);
-    }
+    CURLcode code = setGetOptions(url, &ClusterCurl::fileDataWriter, sink);
     if (code == CURLE_OK) {
         code = curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
     }
