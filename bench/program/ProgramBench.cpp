@@ -109,8 +109,6 @@ void report(const Column& program, const Column& curl, const Column& shown, cons
                floor.med(&Figures::selfPaintMs), "(same goal, floor's clock)");
     printRatio("text: pop-up first pixel / yad mapped", paint, yad.med(&Figures::mapMs),
                "at most 0.5 (yad paints after it maps)");
-    printRatio("text: pop-up first pixel / yad first damage", paint, yad.med(&Figures::paintMs),
-               "at most 0.5");
     printRatio("text: pop-up / floor, peak RSS", shown.rss(), floor.rss(), "at most 1.5");
 }
 
