@@ -13,17 +13,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
+#include "bench/common/BenchTiming.h"
+
 namespace {
 
-long long nowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
+using kestrova::bench::median;
+using kestrova::bench::nowNs;
 
 struct Sample {
     double mapMs = -1, paintMs = -1;
@@ -100,14 +98,6 @@ Sample runOnce(Display* d, const std::vector<std::string>& argv, bool reportsPai
     s.rssKiB = usage.ru_maxrss;
     close(out[0]);
     return s;
-}
-
-double median(std::vector<double> v) {
-    v.erase(std::remove_if(v.begin(), v.end(), [](double x) { return x < 0; }), v.end());
-    if (v.empty())
-        return -1;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace
