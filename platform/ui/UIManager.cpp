@@ -35,10 +35,6 @@ std::wstring executableFolder() {
 
 CPaintManagerUI::CPaintManagerUI() {
     managers().push_back(this);
-    m_measureSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(m_measureSurface);
-    m_measureDC = std::make_unique<HDC__>(cr);
-    cairo_destroy(cr);
 }
 
 CPaintManagerUI::~CPaintManagerUI() {
@@ -47,7 +43,9 @@ CPaintManagerUI::~CPaintManagerUI() {
     m_pEventHover = m_pEventClick = nullptr;
     m_root.reset();
     m_measureDC.reset();
-    cairo_surface_destroy(m_measureSurface);
+    if (m_measureSurface) {
+        cairo_surface_destroy(m_measureSurface);
+    }
 }
 
 void CPaintManagerUI::SetInstance(HINSTANCE instance) {
@@ -203,7 +201,14 @@ void CPaintManagerUI::UpdateLayout() {
     m_root->SetPos(RECT{0, 0, m_szClient.cx, m_szClient.cy});
 }
 
+// Made on first measurement: a window that is created but never shown measures nothing.
 HDC CPaintManagerUI::GetPaintDC() {
+    if (!m_measureDC) {
+        m_measureSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+        cairo_t* cr = cairo_create(m_measureSurface);
+        m_measureDC = std::make_unique<HDC__>(cr);
+        cairo_destroy(cr);
+    }
     return m_measureDC.get();
 }
 

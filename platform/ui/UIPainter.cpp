@@ -102,7 +102,7 @@ void Painter::drawText(const RECT& rc, std::wstring_view text, HFONT font, DWORD
     cairo_save(cr());
     setColor(argb);
     cairo_move_to(cr(), x, y);
-    pango_cairo_update_context(cr(), m_dc->pango);
+    pango_cairo_update_context(cr(), m_dc->pango());
     pango_layout_context_changed(layout.get());
     pango_cairo_show_layout(cr(), layout.get());
     cairo_restore(cr());

@@ -22,7 +22,8 @@ void CWndShadow::Create(HWND hParentWnd) {
 
 bool CWndShadow::SetImage(LPCTSTR image, RECT rcCorner, RECT /*rcHoleOffset*/) {
     CPaintManagerUI* pm = CPaintManagerUI::FromWindow(m_hParent);
-    if (!pm || !isWindow(m_hParent)) {
+    // Without a compositor no shadow can show; the picture is not worth decoding.
+    if (!pm || !isWindow(m_hParent) || !backend().isCompositing()) {
         return false;
     }
     const TImageInfo* picture = pm->GetImageEx(image);

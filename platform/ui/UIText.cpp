@@ -3,8 +3,6 @@
 // finally drawn, at any scale the host applies.
 #include "platform/ui/UIText.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include <cmath>
 #include <map>
 #include <string>
@@ -13,28 +11,29 @@
 
 namespace {
 
-// Whether fontconfig has the family itself rather than a substitute. Answers are kept:
-// a layout names the same few families again and again.
+// Whether the font map has the family itself rather than a substitute. The question goes
+// through the same font map that lays text out: asking fontconfig directly while the map
+// is still loading its configuration on its own thread made both load it. Answers are
+// kept: a layout names the same few families again and again.
 bool familyInstalled(const std::string& family) {
     static std::map<std::string, bool> known;
     if (auto it = known.find(family); it != known.end()) {
         return it->second;
     }
+    PangoFontMap* map = pango_cairo_font_map_get_default();
+    PangoContext* context = pango_font_map_create_context(map);
+    PangoFontDescription* wanted = pango_font_description_new();
+    pango_font_description_set_family(wanted, family.c_str());
     bool installed = false;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
-        FcChar8* found = nullptr;
-        if (FcPatternGetString(match, FC_FAMILY, 0, &found) == FcResultMatch && found) {
-            installed =
-                FcStrCmpIgnoreCase(found, reinterpret_cast<const FcChar8*>(family.c_str())) == 0;
-        }
-        FcPatternDestroy(match);
+    if (PangoFont* font = pango_font_map_load_font(map, context, wanted)) {
+        PangoFontDescription* found = pango_font_describe(font);
+        const char* name = pango_font_description_get_family(found);
+        installed = name && g_ascii_strcasecmp(name, family.c_str()) == 0;
+        pango_font_description_free(found);
+        g_object_unref(font);
     }
-    FcPatternDestroy(pattern);
+    pango_font_description_free(wanted);
+    g_object_unref(context);
     known[family] = installed;
     return installed;
 }
@@ -42,8 +41,19 @@ bool familyInstalled(const std::string& family) {
 }  // namespace
 
 HFONT__::HFONT__(std::wstring familyName, int pixelSize, bool isBold)
-    : family(std::move(familyName)), size(pixelSize > 0 ? pixelSize : 12), bold(isBold) {
-    desc = pango_font_description_new();
+    : family(std::move(familyName)), size(pixelSize > 0 ? pixelSize : 12), bold(isBold) {}
+
+HFONT__::~HFONT__() {
+    if (m_desc) {
+        pango_font_description_free(m_desc);
+    }
+}
+
+const PangoFontDescription* HFONT__::description() {
+    if (m_desc) {
+        return m_desc;
+    }
+    PangoFontDescription* desc = pango_font_description_new();
     // A family the machine lacks falls back to the CJK face the project installs, not to
     // whatever fontconfig's default is (which may lack Chinese glyphs, and costs loading
     // a second face).
@@ -53,14 +63,24 @@ HFONT__::HFONT__(std::wstring familyName, int pixelSize, bool isBold)
         desc, useRequested ? requested.c_str() : kestrova::ui::kFallbackFamily);
     pango_font_description_set_absolute_size(desc, static_cast<double>(size) * PANGO_SCALE);
     pango_font_description_set_weight(desc, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    m_desc = desc;
+    return m_desc;
 }
 
-HFONT__::~HFONT__() {
-    pango_font_description_free(desc);
+HDC__::HDC__(cairo_t* target) : cr(cairo_reference(target)) {}
+
+HDC__::~HDC__() {
+    if (m_pango) {
+        g_object_unref(m_pango);
+    }
+    cairo_destroy(cr);
 }
 
-HDC__::HDC__(cairo_t* target) : cr(cairo_reference(target)) {
-    pango = pango_cairo_create_context(cr);
+PangoContext* HDC__::pango() {
+    if (m_pango) {
+        return m_pango;
+    }
+    PangoContext* pango = pango_cairo_create_context(cr);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
@@ -70,11 +90,8 @@ HDC__::HDC__(cairo_t* target) : cr(cairo_reference(target)) {
     // Layout in device-independent pixels: 96 dpi makes a point size irrelevant and an
     // absolute size exact.
     pango_cairo_context_set_resolution(pango, 96.0);
-}
-
-HDC__::~HDC__() {
-    g_object_unref(pango);
-    cairo_destroy(cr);
+    m_pango = pango;
+    return m_pango;
 }
 
 HFONT SelectObject(HDC dc, HFONT font) {
@@ -102,7 +119,7 @@ int DrawTextW(HDC dc, LPCWSTR text, int length, RECT* rc, UINT format) {
     }
     cairo_save(dc->cr);
     cairo_move_to(dc->cr, rc->left, rc->top);
-    pango_cairo_update_context(dc->cr, dc->pango);
+    pango_cairo_update_context(dc->cr, dc->pango());
     pango_layout_context_changed(layout.get());
     pango_cairo_show_layout(dc->cr, layout.get());
     cairo_restore(dc->cr);
@@ -118,14 +135,14 @@ void GObjectDeleter::operator()(void* object) const {
 }
 
 LayoutPtr makeTextLayout(HDC dc, HFONT font, std::wstring_view text, int width, UINT format) {
-    LayoutPtr layout(pango_layout_new(dc->pango));
+    LayoutPtr layout(pango_layout_new(dc->pango()));
     std::string utf8 = toUtf8(text);
     pango_layout_set_text(layout.get(), utf8.c_str(), static_cast<int>(utf8.size()));
     if (font) {
-        pango_layout_set_font_description(layout.get(), font->desc);
+        pango_layout_set_font_description(layout.get(), font->description());
     } else {
         HFONT__ fallback(L"", 12, false);
-        pango_layout_set_font_description(layout.get(), fallback.desc);
+        pango_layout_set_font_description(layout.get(), fallback.description());
     }
     if (width >= 0) {
         pango_layout_set_width(layout.get(), width * PANGO_SCALE);

@@ -13,30 +13,41 @@
 #include "platform/ui/UIDefs.h"
 
 // A font as layouts declare it. The library owns every font (through its paint manager);
-// HFONT values are borrowed pointers.
+// HFONT values are borrowed pointers. Whether the family is installed is asked of the
+// font map only when the font is first used for text: a window that never shows text
+// never loads the font configuration.
 struct HFONT__ {
     std::wstring family;
     int size = 12;
     bool bold = false;
-    PangoFontDescription* desc = nullptr;
 
     HFONT__(std::wstring familyName, int pixelSize, bool isBold);
     ~HFONT__();
     HFONT__(const HFONT__&) = delete;
     HFONT__& operator=(const HFONT__&) = delete;
+
+    const PangoFontDescription* description();
+
+private:
+    PangoFontDescription* m_desc = nullptr;
 };
 
-// A drawing context: a cairo context, the pango context made for it and the selected
-// font. A measuring context draws into a 1 x 1 surface and needs no display.
+// A drawing context: a cairo context, the pango context made for it on first text use
+// (pictures and fills need none) and the selected font. A measuring context draws into a
+// 1 x 1 surface and needs no display.
 struct HDC__ {
     cairo_t* cr = nullptr;
-    PangoContext* pango = nullptr;
     HFONT font = nullptr;
 
     explicit HDC__(cairo_t* target);  // borrows target
     ~HDC__();
     HDC__(const HDC__&) = delete;
     HDC__& operator=(const HDC__&) = delete;
+
+    PangoContext* pango();
+
+private:
+    PangoContext* m_pango = nullptr;
 };
 
 // Selects font into dc for DrawTextW and returns the font selected before.

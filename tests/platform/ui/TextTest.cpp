@@ -67,4 +67,23 @@ TEST_F(TextTest, DrawnTextEndsWhereTheMeasureSaysItDoes) {
     EXPECT_LT(lastInk, 50 + height);
 }
 
+// The family is resolved only when the font is first used; a wrong answer there either
+// draws Chinese text in a face without its glyphs or ignores a face the layout asked for.
+TEST(FontFamily, InstalledFamiliesAreKeptAndMissingOnesFallBackToTheCjkFace) {
+    struct Row {
+        const wchar_t* family;
+        const char* used;
+    } rows[] = {
+        {L"wenquanyi micro hei", "wenquanyi micro hei"},  // found whatever its case
+        {L"Kestrova No Such Face", kFallbackFamily},
+        {L"", kFallbackFamily},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(toUtf8(row.family));
+        HFONT__ font(row.family, 14, true);
+        EXPECT_STREQ(pango_font_description_get_family(font.description()), row.used);
+        EXPECT_EQ(pango_font_description_get_weight(font.description()), PANGO_WEIGHT_BOLD);
+    }
+}
+
 }  // namespace
