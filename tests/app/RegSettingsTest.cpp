@@ -23,17 +23,6 @@ protected:
         writeFile(keyFolder / "appname", content);
     }
 
-    // The probe's output for a mode, run as another user.
-    std::string runUnprivileged(const char* mode) {
-        const fs::path probe = m_tmp / "registry_probe";
-        fs::copy_file(KESTROVA_REGISTRY_PROBE, probe, fs::copy_options::overwrite_existing);
-        bool ran = false;
-        const std::string output =
-            runCommand(asOtherUser() + probe.string() + " " + mode + " " + hive.string(), &ran);
-        EXPECT_TRUE(ran) << "the probe failed";
-        return output;
-    }
-
     // Takes write rights away from other users (root still has them, like an administrator).
     static void makeReadOnly(const fs::path& path) {
         ASSERT_EQ(::chmod(path.c_str(), ::geteuid() == 0 ? 0755 : 0555), 0);
@@ -77,20 +66,32 @@ TEST_F(RegSettings, MissingKeyIsCreatedEmptyWhenPossible) {
     EXPECT_TRUE(fs::is_empty(keyFolder));
 }
 
-TEST_F(RegSettings, KeyThatCannotBeCreatedGivesTheDefaultAndCreatesNothing) {
-    fs::create_directory(hive);
-    makeReadOnly(hive);
-    EXPECT_EQ(runUnprivileged("caption"), "Kestrova升级程序");
-    EXPECT_TRUE(fs::is_empty(hive));
-}
-
-// Asking for all access, a normal user is refused a key they may read; reading must still
-// find the configured name.
-TEST_F(RegSettings, ReadableButNotWritableKeyGivesTheConfiguredName) {
-    setAppName("Reader\n");
-    makeReadOnly(keyFolder);
-    EXPECT_EQ(runUnprivileged("open-all"), std::to_string(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(runUnprivileged("caption"), "Reader升级程序");
+// Run as another user on a hive that user may only read: a key that cannot be created gives
+// the default and creates nothing; a key opened for all access is refused, yet reading still
+// finds the configured name.
+TEST_F(RegSettings, AsAnotherUserAReadOnlyHiveStillGivesACaption) {
+    const fs::path probe = m_tmp / "registry_probe";
+    fs::copy_file(KESTROVA_REGISTRY_PROBE, probe);
+    const std::string denied = std::to_string(ERROR_ACCESS_DENIED) + " ";
+    for (const bool configured : {false, true}) {
+        SCOPED_TRACE(configured);
+        fs::remove_all(hive);
+        fs::create_directory(hive);
+        if (configured) {
+            setAppName("Reader\n");
+        }
+        makeReadOnly(configured ? keyFolder : hive);
+        bool ran = false;
+        const std::string output =
+            runCommand(asOtherUser() + probe.string() + " " + hive.string(), &ran);
+        EXPECT_TRUE(ran);
+        if (configured) {
+            EXPECT_EQ(output, denied + "Reader升级程序");
+        } else {
+            EXPECT_EQ(output.substr(output.find(' ')), " Kestrova升级程序");
+            EXPECT_TRUE(fs::is_empty(hive));
+        }
+    }
 }
 
 }  // namespace

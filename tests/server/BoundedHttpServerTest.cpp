@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
 #include <thread>
 
 #include "server/BoundedHttpServer.h"
@@ -40,7 +42,6 @@ private:
     std::thread m_thread;
 };
 
-// A plain TCP client that can send anything, byte-exact.
 class RawConnection {
 public:
     explicit RawConnection(int port) : m_sock(::socket(AF_INET, SOCK_STREAM, 0)) {
@@ -52,7 +53,6 @@ public:
     }
     ~RawConnection() { ::close(m_sock); }
 
-    // False once the server has stopped taking bytes.
     bool send(const std::string& bytes) {
         return ::send(m_sock, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
                static_cast<ssize_t>(bytes.size());
@@ -89,52 +89,57 @@ int countOf(const std::string& text, const std::string& what) {
     return count;
 }
 
-TEST(BoundedHttpServer, EndlessHeadersAreCutOffAndTheServerStaysUsable) {
-    RunningServer server(ConnectionLimits{});
-    {
-        RawConnection flood(server.port());
-        flood.send("GET /hello HTTP/1.1\r\nHost: a\r\n");
-        const std::string header = "X-Filler: " + std::string(100, 'a') + "\r\n";
+TEST(BoundedHttpServer, AConnectionIsCutOffAtEachLimitAndTheServerStaysUsable) {
+    const std::string request = "GET /hello HTTP/1.1\r\nHost: a\r\n";
+    struct Row {
+        const char* name;
+        ConnectionLimits limits;
+        std::function<void(RawConnection&)> send;
+        int served;
+    };
+    const Row rows[] = {
         // 2 MiB of headers against a 32 KiB budget; the server may stop reading early.
-        for (int i = 0; i < 20000 && flood.send(header); ++i) {
+        {"endless headers",
+         {},
+         [&](RawConnection& c) {
+             c.send(request);
+             const std::string header = "X-Filler: " + std::string(100, 'a') + "\r\n";
+             for (int i = 0; i < 20000 && c.send(header); ++i) {
+             }
+         },
+         0},
+        // Progress, but not fast enough; well before the 5-second read timeout.
+        {"trickle",
+         {.requestTime = 1s},
+         [](RawConnection& c) {
+             c.send("GET /hel");
+             std::this_thread::sleep_for(300ms);
+             c.send("lo HTTP/1.1\r\n");
+         },
+         0},
+        {"pipelined",
+         {.keepAliveRequests = 2},
+         [&](RawConnection& c) { c.send(request + "\r\n" + request + "\r\n" + request + "\r\n"); },
+         2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RunningServer server(row.limits);
+        const auto start = SteadyClock::now();
+        {
+            RawConnection client(server.port());
+            row.send(client);
+            const std::string reply = client.readUntilClosed();
+            EXPECT_EQ(reply.find("TIMEOUT"), std::string::npos);
+            EXPECT_EQ(countOf(reply, "HTTP/1.1 200 OK"), row.served) << reply.substr(0, 400);
+            // Once cut off, the rest of the bytes are not read as further requests.
+            EXPECT_LE(countOf(reply, "HTTP/1.1 "), std::max(row.served, 1));
+            EXPECT_LT(SteadyClock::now() - start, 4s);
         }
-        const std::string reply = flood.readUntilClosed();
-        EXPECT_EQ(reply.find("TIMEOUT"), std::string::npos);
-        EXPECT_EQ(reply.find("200 OK"), std::string::npos) << reply.substr(0, 200);
-        // Once cut off, the rest of the flood is not read as further requests.
-        EXPECT_LE(countOf(reply, "HTTP/1.1 "), 1) << reply.substr(0, 400);
+        RawConnection normal(server.port());
+        normal.send(request + "Connection: close\r\n\r\n");
+        EXPECT_NE(normal.readUntilClosed().find("200 OK"), std::string::npos);
     }
-    RawConnection normal(server.port());
-    normal.send("GET /hello HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n");
-    EXPECT_NE(normal.readUntilClosed().find("200 OK"), std::string::npos);
-}
-
-TEST(BoundedHttpServer, ATricklingRequestIsDroppedAtItsDeadline) {
-    ConnectionLimits limits;
-    limits.requestTime = 1s;
-    RunningServer server(limits);
-    RawConnection slow(server.port());
-    const auto start = SteadyClock::now();
-    slow.send("GET /hel");
-    std::this_thread::sleep_for(300ms);
-    slow.send("lo HTTP/1.1\r\n");  // progress, but not fast enough
-    const std::string reply = slow.readUntilClosed();
-    EXPECT_EQ(reply.find("TIMEOUT"), std::string::npos);
-    EXPECT_EQ(reply.find("200 OK"), std::string::npos);
-    // Well before the 5-second read timeout that alone would have let it linger.
-    EXPECT_LT(SteadyClock::now() - start, 4s);
-}
-
-TEST(BoundedHttpServer, KeepAliveServesPipelinedRequestsUpToItsCount) {
-    ConnectionLimits limits;
-    limits.keepAliveRequests = 2;
-    RunningServer server(limits);
-    RawConnection client(server.port());
-    const std::string request = "GET /hello HTTP/1.1\r\nHost: a\r\n\r\n";
-    client.send(request + request + request);
-    const std::string reply = client.readUntilClosed();
-    EXPECT_EQ(reply.find("TIMEOUT"), std::string::npos);
-    EXPECT_EQ(countOf(reply, "HTTP/1.1 200 OK"), 2) << reply;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <regex>
 #include <string>
 
-#include "tests/app/crash/ChildProcess.h"
+#include "tests/support/Child.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
@@ -30,16 +30,18 @@ protected:
     // The folder is readable by the unprivileged user, writable by root only.
     void SetUp() override { fs::copy_file(CRASH_PROGRAM, m_program); }
 
-    ChildResult crash(const std::string& command, ChildOptions options = {}) {
+    Child crash(const std::string& command, ChildOptions options = {}) {
         options.workingDirectory = m_folder;
-        return runChild({m_program, command}, options);
+        Child child({m_program, command}, options);
+        EXPECT_TRUE(child.wait());
+        return child;
     }
 
     // The id of the thread that the program announced before crashing.
-    static std::string announcedThread(const ChildResult& result) {
+    static std::string announcedThread(const Child& result) {
         std::smatch match;
-        static const std::regex pattern("tid=([0-9]+)");
-        return std::regex_search(result.out, match, pattern) ? match[1].str() : "";
+        const std::string out = result.out();
+        return std::regex_search(out, match, std::regex("tid=([0-9]+)")) ? match[1].str() : "";
     }
 
     std::string lldbOutput() const {
@@ -70,10 +72,10 @@ TEST_F(CrashReporterTest, EveryCrashLeavesADumpThatLldbUnwindsToTheCrashingFunct
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.command);
-        const ChildResult result = crash(row.command);
-        EXPECT_TRUE(result.killedBy(row.signalNumber)) << "status " << result.status;
+        const Child result = crash(row.command);
+        EXPECT_TRUE(result.killedBy(row.signalNumber)) << "status " << result.status();
         EXPECT_FALSE(result.dumpedCore());
-        EXPECT_THAT(result.err, HasSubstr(kWrittenText));
+        EXPECT_THAT(result.err(), HasSubstr(kWrittenText));
 
         ASSERT_TRUE(fs::exists(m_dump));
         EXPECT_EQ(fs::status(m_dump).permissions() & fs::perms::all,
@@ -94,7 +96,7 @@ TEST_F(CrashReporterTest, EveryCrashLeavesADumpThatLldbUnwindsToTheCrashingFunct
 }
 
 TEST_F(CrashReporterTest, ObjToYamlFindsTheStreamsTheExceptionTheStackAndTheBuildId) {
-    const ChildResult result = crash("null-main");
+    const Child result = crash("null-main");
     ASSERT_TRUE(result.killedBy(SIGSEGV));
     const std::string yaml = runCommand("obj2yaml-14 '" + m_dump + "' 2>/dev/null");
     for (const char* type : {"SystemInfo", "MiscInfo", "Exception", "ThreadList", "MemoryList",
@@ -133,39 +135,39 @@ TEST_F(CrashReporterTest, ObjToYamlFindsTheStreamsTheExceptionTheStackAndTheBuil
 TEST_F(CrashReporterTest, WithoutWriteRightsNoDumpNoBoxAndTheSignalEndsTheProcess) {
     ChildOptions options;
     options.unprivilegedId = kOtherUser;
-    const ChildResult result = crash("null-main", options);
-    EXPECT_FALSE(announcedThread(result).empty()) << result.err;
-    EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status;
+    const Child result = crash("null-main", options);
+    EXPECT_FALSE(announcedThread(result).empty()) << result.err();
+    EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status();
     EXPECT_FALSE(fs::exists(m_dump));
-    EXPECT_THAT(result.err, Not(HasSubstr(kWrittenText)));
-    EXPECT_THAT(result.err, Not(HasSubstr(kFailedText)));
+    EXPECT_THAT(result.err(), Not(HasSubstr(kWrittenText)));
+    EXPECT_THAT(result.err(), Not(HasSubstr(kFailedText)));
 }
 
 TEST_F(CrashReporterTest, ADumpCutShortShowsTheFailureTextAndTheSignalEndsTheProcess) {
     ChildOptions options;
     options.fileSizeLimit = 4096;
     options.ignoredSignals = {SIGXFSZ};
-    const ChildResult result = crash("null-main", options);
-    EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status;
-    EXPECT_THAT(result.err, HasSubstr(kFailedText));
-    EXPECT_THAT(result.err, Not(HasSubstr(kWrittenText)));
+    const Child result = crash("null-main", options);
+    EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status();
+    EXPECT_THAT(result.err(), HasSubstr(kFailedText));
+    EXPECT_THAT(result.err(), Not(HasSubstr(kWrittenText)));
     EXPECT_TRUE(fs::exists(m_dump));
 }
 
 TEST_F(CrashReporterTest, PureVirtualCallIsCaughtAsInvalidArgumentAndLeavesNoDump) {
-    const ChildResult result = crash("pure-virtual");
-    EXPECT_TRUE(result.exitedWith(0)) << "status " << result.status << "\n" << result.err;
-    EXPECT_THAT(result.out, HasSubstr("invalid_argument message=[]"));
+    const Child result = crash("pure-virtual");
+    EXPECT_TRUE(result.exitedWith(0)) << "status " << result.status() << "\n" << result.err();
+    EXPECT_THAT(result.out(), HasSubstr("invalid_argument message=[]"));
     EXPECT_FALSE(fs::exists(m_dump));
 }
 
 TEST_F(CrashReporterTest, NormalExitPutsThePreviousDispositionsBack) {
     ChildOptions options;
     options.ignoredSignals = {SIGBUS, SIGFPE};
-    const ChildResult result = crash("exit", options);
-    EXPECT_TRUE(result.exitedWith(0)) << "status " << result.status << "\n" << result.out;
-    EXPECT_THAT(result.out, HasSubstr("installed: yes"));
-    EXPECT_THAT(result.out, HasSubstr("dispositions at exit: restored"));
+    const Child result = crash("exit", options);
+    EXPECT_TRUE(result.exitedWith(0)) << "status " << result.status() << "\n" << result.out();
+    EXPECT_THAT(result.out(), HasSubstr("installed: yes"));
+    EXPECT_THAT(result.out(), HasSubstr("dispositions at exit: restored"));
     EXPECT_FALSE(fs::exists(m_dump));
 }
 
