@@ -139,19 +139,6 @@ bool eventually(const std::function<bool()>& done, std::chrono::milliseconds lim
     return done();
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) {
-            out.append(buffer, n);
-        }
-        ::pclose(p);
-    }
-    return out;
-}
-
 // Windows come and go while the tests look at them; a vanished one reads as unmapped.
 int ignoreXErrors(Display*, XErrorEvent*) {
     return 0;

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 // Xlib stays out of this header: its macros (Success, None, ...) break the HTTP library's.
@@ -83,7 +84,9 @@ bool eventually(const std::function<bool()>& done,
 
 using test::readFile;
 using test::writeFile;
-std::string run(const std::string& command);
+inline std::string run(const std::string& command) {
+    return test::runCommand(command);
+}
 
 struct Geometry {
     int x = 0, y = 0, w = 0, h = 0;

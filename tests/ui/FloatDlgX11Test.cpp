@@ -3,7 +3,6 @@
 // what the window manager and a taskbar see. Panels are ordinary windows given a strut,
 // which openbox turns into the work area.
 #include <cairo.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -310,37 +309,6 @@ TEST_F(X11, ScreenshotsOfARestingTextAndPictureAdvert) {
     run("import -window root -crop 300x200+" + std::to_string(at.x) + "+" + std::to_string(at.y) +
         " +repage " + shot.string());
     checkLook(shot, 300, 200, false);
-}
-
-TEST_F(X11, TheCloseButtonEndsTheProgram) {
-    fs::path tool =
-        fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "tools/show-advert/kestrova-show-advert";
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl(tool.c_str(), tool.c_str(), "--text", "Title", "Text", "http://a.test/", nullptr);
-        _exit(127);
-    }
-    std::string id;
-    bool resting = eventually([&] {
-        id = windowNamed("Kestrova");
-        return !id.empty() && xinfo(id).y == 900;
-    });
-    EXPECT_TRUE(resting) << "the tool's window never came to rest";
-    if (resting) {
-        XInfo at = xinfo(id);
-        run("xdotool mousemove --sync " + std::to_string(at.x + 305) + " " +
-            std::to_string(at.y + 15) + " click 1");
-    }
-    int status = -1;
-    bool ended = eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
-    EXPECT_TRUE(ended) << "the message loop did not end";
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_TRUE(windowNamed("Kestrova").empty()) << "the window is gone";
 }
 
 }  // namespace

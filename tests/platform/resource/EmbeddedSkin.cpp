@@ -53,15 +53,6 @@ std::optional<std::vector<std::uint8_t>> readEntry(zip_t* archive, const std::st
     return content;
 }
 
-Rgba Picture::at(int x, int y) const {
-    const guchar* pixels = gdk_pixbuf_read_pixels(m_pixbuf.get());
-    const int channels = gdk_pixbuf_get_n_channels(m_pixbuf.get());
-    const guchar* p = pixels +
-                      static_cast<std::ptrdiff_t>(y) * gdk_pixbuf_get_rowstride(m_pixbuf.get()) +
-                      static_cast<std::ptrdiff_t>(x) * channels;
-    return Rgba{p[0], p[1], p[2], hasAlpha() ? p[3] : 255};
-}
-
 std::optional<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
     std::unique_ptr<GdkPixbufLoader, decltype(&g_object_unref)> loader(gdk_pixbuf_loader_new(),
                                                                        g_object_unref);

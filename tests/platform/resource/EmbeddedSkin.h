@@ -29,13 +29,6 @@ std::vector<std::string> entryNames(zip_t* archive);
 // The whole content of a named entry, or nothing when it is missing or unreadable.
 std::optional<std::vector<std::uint8_t>> readEntry(zip_t* archive, const std::string& name);
 
-struct Rgba {
-    int r;
-    int g;
-    int b;
-    int a;
-};
-
 // A decoded picture with straight (not premultiplied) alpha.
 class Picture {
 public:
@@ -43,7 +36,6 @@ public:
     int width() const { return gdk_pixbuf_get_width(m_pixbuf.get()); }
     int height() const { return gdk_pixbuf_get_height(m_pixbuf.get()); }
     bool hasAlpha() const { return gdk_pixbuf_get_has_alpha(m_pixbuf.get()); }
-    Rgba at(int x, int y) const;
 
 private:
     std::shared_ptr<GdkPixbuf> m_pixbuf;

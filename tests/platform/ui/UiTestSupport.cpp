@@ -141,18 +141,6 @@ bool Frame::writePng(const std::string& path) const {
     return cairo_surface_write_to_png(m_surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0)
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
-
 bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
              std::chrono::milliseconds limit) {
     auto end = std::chrono::steady_clock::now() + limit;

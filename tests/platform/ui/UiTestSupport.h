@@ -15,6 +15,7 @@
 
 #include "platform/ui/UIHeadless.h"
 #include "platform/ui/UIManager.h"
+#include "tests/support/Process.h"
 
 namespace kestrova::uitest {
 
@@ -59,8 +60,9 @@ private:
     cairo_surface_t* m_surface;
 };
 
-// Runs a shell command and gives its standard output.
-std::string run(const std::string& command);
+inline std::string run(const std::string& command) {
+    return test::runCommand(command);
+}
 // Runs pump until done() or the time is up; true when done() became true.
 bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
              std::chrono::milliseconds limit = std::chrono::milliseconds(3000));

@@ -26,8 +26,6 @@ protected:
         popupEvents().clear();
         headless = &useHeadless();
         setResource(std::string(kestrova::kSkinResourceType), 104, popupSkinZip());
-        Bytes icon = makePng(48, 48, [](cairo_t* cr) { cairo_paint(cr); });
-        setResource(std::string(kestrova::kIconResourceType), 102, icon);
     }
     void TearDown() override {
         // Leave no quit message or queued close behind for the next test.
@@ -178,26 +176,6 @@ TEST_F(WindowTest, CaptionRowDragsExceptOverTheCloseButton) {
     EXPECT_EQ(hit(305, 15), HTCLIENT);
     EXPECT_EQ(hit(100, 30), HTCLIENT);
     EXPECT_EQ(hit(100, 120), HTCLIENT);
-    DestroyWindow(h);
-}
-
-TEST_F(WindowTest, IconAndShadowComeFromResourcesAndTheSkin) {
-    PopupWindow w;
-    HWND h = create(w);
-    w.SetIcon(102);
-    EXPECT_TRUE(headless->state(h)->hasIcon);
-    {
-        CWndShadow shadow;
-        shadow.Create(h);
-        EXPECT_FALSE(shadow.SetImage(L"missing.png", RECT{16, 16, 16, 16}, RECT{}));
-        EXPECT_TRUE(shadow.SetImage(L"shadow.png", RECT{16, 16, 16, 16}, RECT{}));
-        EXPECT_TRUE(headless->state(h)->hasShadow);
-    }
-    EXPECT_FALSE(headless->state(h)->hasShadow) << "the shadow goes with its object";
-    headless->setCompositing(false);
-    CWndShadow none;
-    none.Create(h);
-    EXPECT_FALSE(none.SetImage(L"shadow.png", RECT{16, 16, 16, 16}, RECT{}));
     DestroyWindow(h);
 }
 

@@ -2,7 +2,6 @@
 #include "X11Probe.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
 
 #include <stdexcept>
 
@@ -35,67 +34,6 @@ RECT X11Probe::geometry(Window w) const {
 bool X11Probe::isViewable(Window w) const {
     XWindowAttributes a{};
     return XGetWindowAttributes(m_display, w, &a) && a.map_state == IsViewable;
-}
-
-bool X11Probe::isOverrideRedirect(Window w) const {
-    XWindowAttributes a{};
-    return XGetWindowAttributes(m_display, w, &a) && a.override_redirect;
-}
-
-std::string X11Probe::stringProperty(Window w, const char* name) const {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(m_display, w, XInternAtom(m_display, name, False), 0, 4096, False,
-                       AnyPropertyType, &type, &format, &count, &after, &data);
-    std::string text = data && format == 8 ? std::string(reinterpret_cast<char*>(data), count) : "";
-    if (data)
-        XFree(data);
-    return text;
-}
-
-std::vector<long> X11Probe::cardinals(Window w, const char* name, const char* typeName) const {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(m_display, w, XInternAtom(m_display, name, False), 0, 1 << 20, False,
-                       XInternAtom(m_display, typeName, False), &type, &format, &count, &after,
-                       &data);
-    std::vector<long> values;
-    if (data && format == 32) {
-        auto* v = reinterpret_cast<long*>(data);
-        values.assign(v, v + count);
-    }
-    if (data)
-        XFree(data);
-    return values;
-}
-
-std::vector<std::string> X11Probe::atomNames(Window w, const char* name) const {
-    std::vector<std::string> names;
-    for (long atom : cardinals(w, name, "ATOM")) {
-        char* text = XGetAtomName(m_display, static_cast<Atom>(atom));
-        if (text) {
-            names.emplace_back(text);
-            XFree(text);
-        }
-    }
-    return names;
-}
-
-std::string X11Probe::wmClass(Window w) const {
-    XClassHint hint{};
-    if (!XGetClassHint(m_display, w, &hint))
-        return "";
-    std::string text = std::string(hint.res_name ? hint.res_name : "") + "/" +
-                       (hint.res_class ? hint.res_class : "");
-    if (hint.res_name)
-        XFree(hint.res_name);
-    if (hint.res_class)
-        XFree(hint.res_class);
-    return text;
 }
 
 std::vector<Window> X11Probe::stacking() const {

@@ -1,6 +1,6 @@
 // A second X connection for the x11 tests: it looks at the library's windows the way a
-// desktop tool would (attributes, properties, stacking) and plays the other clients a
-// desktop has (a normal window, a panel, the window manager's close request).
+// desktop tool would (geometry, stacking) and plays the other clients a desktop has (a
+// normal window, a panel, the window manager's close request).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -26,11 +26,6 @@ public:
     // Geometry in root coordinates (the frame's for a managed window's client).
     RECT geometry(Window w) const;
     bool isViewable(Window w) const;
-    bool isOverrideRedirect(Window w) const;
-    std::string stringProperty(Window w, const char* name) const;
-    std::vector<long> cardinals(Window w, const char* name, const char* type = "CARDINAL") const;
-    std::vector<std::string> atomNames(Window w, const char* name) const;
-    std::string wmClass(Window w) const;
     // Top-level (root child) windows, bottom to top.
     std::vector<Window> stacking() const;
     // The root child that holds w (w itself for an override-redirect window).

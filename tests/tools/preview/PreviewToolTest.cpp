@@ -2,19 +2,13 @@
 // out, and a clear refusal for everything the pop-up would not show.
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <fcntl.h>
-
 #include <cstdint>
 #include <memory>
 
 #include "platform/ui/UIlib.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "ui/TextFit.h"
-
-extern char** environ;
 
 namespace kestrova {
 namespace {
@@ -31,28 +25,15 @@ struct Outcome {
     std::string err;
 };
 
-// The program with its output in files of folder; blocks until it ends.
-Outcome runPreview(const TempDir& folder, std::vector<std::string> args) {
-    args.insert(args.begin(), KESTROVA_PREVIEW_EXE);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::string out = folder / "stdout", err = folder / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    Outcome run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.err = test::readFile(err);
-    return run;
+// The program with its errors in a file of folder; blocks until it ends. The arguments are
+// paths and words made by the tests, quoted for the shell.
+Outcome runPreview(const TempDir& folder, const std::vector<std::string>& args) {
+    std::string command = KESTROVA_PREVIEW_EXE;
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";
+    const std::string code =
+        test::runCommand(command + " >/dev/null 2>'" + (folder / "stderr").string() + "'; echo $?");
+    return {std::atoi(code.c_str()), test::readFile(folder / "stderr")};
 }
 
 // A PNG of w x h whose quadrants are red, green, blue and yellow.
