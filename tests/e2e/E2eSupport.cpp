@@ -82,9 +82,8 @@ Sandbox::Sandbox() {
     fs::permissions(m_dir / "bin/xdg-open", fs::perms::owner_all);
 }
 
-pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& extra,
-                     const std::vector<std::string>& args) {
-    std::vector<std::string> env = extra;
+pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& args) {
+    std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
         if (variable.starts_with("PATH=")) {
@@ -119,24 +118,13 @@ pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& ex
 
 std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit) {
     int status = 0;
-    const bool ended = eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limit);
+    const bool ended = waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, limit);
     if (!ended) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
         return std::nullopt;
     }
     return status;
-}
-
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
 }
 
 // Windows come and go while the tests look at them; a vanished one reads as unmapped.

@@ -18,6 +18,7 @@
 
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 // Xlib stays out of this header: its macros (Success, None, ...) break the HTTP library's.
 struct _XDisplay;
@@ -64,10 +65,8 @@ public:
     std::filesystem::path program() const { return m_dir / "kestrova-advert"; }
     std::filesystem::path log() const { return m_dir / "tmp/Kestrova/RazOdezerivozi.log"; }
 
-    // Starts a program with the sandbox's environment plus extra ("NAME=value"); its
-    // standard error goes to "stderr.txt".
-    pid_t start(const std::filesystem::path& program, const std::vector<std::string>& extra = {},
-                const std::vector<std::string>& args = {});
+    // Starts a program with the sandbox's environment; its standard error goes to "stderr.txt".
+    pid_t start(const std::filesystem::path& program, const std::vector<std::string>& args = {});
     pid_t start() { return start(program()); }
 
 private:
@@ -78,9 +77,7 @@ private:
 // then killed).
 std::optional<int> waitForExit(pid_t pid, std::chrono::milliseconds limit);
 
-// Polls until done() or the limit.
-bool eventually(const std::function<bool()>& done,
-                std::chrono::milliseconds limit = std::chrono::seconds(5));
+using test::waitFor;
 
 using test::readFile;
 using test::writeFile;

@@ -16,6 +16,7 @@
 #include "platform/shell/Spawn.h"
 #include "platform/ui/UIBackend.h"
 #include "platform/ui/UIMessageCore.h"
+#include "tests/support/TempDir.h"
 
 namespace kestrova::uitest {
 namespace {
@@ -30,34 +31,30 @@ void pumpFor(int ms) {
 }
 
 bool eventually(const std::function<bool()>& done, int ms = 5000) {
-    return waitFor(
-        done, [] { pumpFor(20); }, std::chrono::milliseconds(ms));
+    return waitFor(done, std::chrono::milliseconds(ms), [] { pumpFor(20); });
 }
 
 // xwininfo's reading of a window: position, size and map state.
 struct XInfo {
-    int x = -1, y = -1, w = -1, h = -1;
+    int x, y, w, h;
     std::string mapState;
-    bool overrideRedirect = false;
+    bool overrideRedirect;
 };
 
-int field(const std::string& text, const std::string& key) {
-    size_t at = text.find(key);
-    return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + key.size());
-}
-
 XInfo xinfo(const std::string& id) {
-    std::string out = run("xwininfo -id " + id + " 2>/dev/null");
-    XInfo info;
-    info.x = field(out, "Absolute upper-left X:");
-    info.y = field(out, "Absolute upper-left Y:");
-    info.w = field(out, "Width:");
-    info.h = field(out, "Height:");
-    size_t map = out.find("Map State: ");
-    if (map != std::string::npos)
-        info.mapState = out.substr(map + 11, out.find('\n', map) - map - 11);
-    info.overrideRedirect = out.find("Override Redirect State: yes") != std::string::npos;
-    return info;
+    const std::string out = run("xwininfo -id " + id + " 2>/dev/null");
+    auto field = [&](const std::string& key) {
+        size_t at = out.find(key + ": ");
+        at = at == std::string::npos ? out.size() : at + key.size() + 2;
+        return out.substr(at, out.find('\n', at) - at);
+    };
+    auto number = [&](const char* key) { return std::atoi(field(key).c_str()); };
+    return {number("Absolute upper-left X"),
+            number("Absolute upper-left Y"),
+            number("Width"),
+            number("Height"),
+            field("Map State"),
+            field("Override Redirect State") == "yes"};
 }
 
 std::string windowNamed(const std::string& name) {
@@ -65,19 +62,21 @@ std::string windowNamed(const std::string& name) {
     return out.substr(0, out.find('\n'));
 }
 
-// A panel along one edge: a small managed window whose strut openbox reserves.
+// The first desktop's work area as openbox publishes it.
+std::string workArea() {
+    return run("xprop -root _NET_WORKAREA | sed 's/^[^=]*= //' | cut -d, -f1-4 | tr -d '\n'");
+}
+
+// A panel holding a strut (none when empty): a small managed window whose strut openbox
+// turns into the work area.
 class Panel {
 public:
-    enum Edge { None, Bottom, Right };
-    explicit Panel(Edge edge) {
-        if (edge == None)
+    explicit Panel(const std::string& strut) {
+        if (strut.empty())
             return;
         m_pid = spawnDetached({"xmessage", "-title", "kestrova-panel", "panel"}).value_or(0);
-        std::string id;
-        eventually([&] { return !(id = windowNamed("kestrova-panel")).empty(); });
-        std::string strut =
-            edge == Bottom ? "0,0,0,40,0,0,0,0,0,0,0,1919" : "0,40,0,0,0,0,0,1079,0,0,0,0";
-        run("xprop -id " + id + " -f _NET_WM_STRUT_PARTIAL 32c -set _NET_WM_STRUT_PARTIAL '" +
+        run("timeout 5 xdotool search --sync --name '^kestrova-panel$' | head -1 | xargs -r -I{} "
+            "xprop -id {} -f _NET_WM_STRUT_PARTIAL 32c -set _NET_WM_STRUT_PARTIAL '" +
             strut + "'");
     }
     ~Panel() {
@@ -88,19 +87,6 @@ public:
     Panel(const Panel&) = delete;
     Panel& operator=(const Panel&) = delete;
 
-    // The first desktop's work area as openbox publishes it.
-    static std::string workArea() {
-        std::string out = run("xprop -root _NET_WORKAREA");
-        size_t eq = out.find("= ");
-        if (eq == std::string::npos)
-            return {};
-        std::string values = out.substr(eq + 2);
-        size_t n = 0, cut = 0;
-        while (n < 4 && (cut = values.find(',', cut + 1)) != std::string::npos)
-            ++n;
-        return values.substr(0, cut);
-    }
-
 private:
     pid_t m_pid = 0;
 };
@@ -110,13 +96,11 @@ protected:
     void SetUp() override {
         if (!ui::backend().isNative())
             GTEST_SKIP() << "the library has no native host for this display";
-        dir = fs::temp_directory_path() / ("kestrova-x11-" + std::to_string(getpid()));
-        fs::create_directories(dir);
         std::ofstream(dir / "xdg-open")
             << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << (dir / "opened").string() << "'\n";
         fs::permissions(dir / "xdg-open", fs::perms::owner_all);
         oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-        setenv("PATH", (dir.string() + ":" + oldPath).c_str(), 1);
+        setenv("PATH", (dir.path().string() + ":" + oldPath).c_str(), 1);
         artifacts = fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "artifacts" / "ui";
         fs::create_directories(artifacts);
     }
@@ -125,10 +109,8 @@ protected:
             DestroyWindow(hwnd);
         if (ui::quitPending())
             ui::runMessageLoop();
-        if (!dir.empty()) {
+        if (!oldPath.empty())
             setenv("PATH", oldPath.c_str(), 1);
-            fs::remove_all(dir);
-        }
     }
 
     // Creates, fills (short text unless told otherwise) and checks the window is still
@@ -160,20 +142,15 @@ protected:
         }
     }
 
-    std::vector<std::string> opened() const {
-        std::ifstream in(dir / "opened");
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
+    std::string opened() const { return test::readFile(dir / "opened"); }
 
     void clickAt(int x, int y) {
         run("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1");
         pumpFor(300);
     }
 
-    fs::path dir, artifacts;
+    test::TempDir dir;
+    fs::path artifacts;
     std::string oldPath;
     TestDlg* dlg = nullptr;
     HWND hwnd = nullptr;
@@ -182,19 +159,18 @@ protected:
 TEST_F(X11, StartsBelowTheScreenAndRestsOnTheWorkArea) {
     struct Case {
         const char* what;
-        Panel::Edge panel;
+        const char* strut;
         const char* workArea;
         int rest, ticks;
     } cases[] = {
-        {"40-pixel bottom panel", Panel::Bottom, "0, 0, 1920, 1040", 860, 22},
-        {"no panel", Panel::None, "0, 0, 1920, 1080", 900, 18},
-        {"panel on the right", Panel::Right, "0, 0, 1880, 1080", 900, 18},
+        {"40-pixel bottom panel", "0,0,0,40,0,0,0,0,0,0,0,1919", "0, 0, 1920, 1040", 860, 22},
+        {"no panel", "", "0, 0, 1920, 1080", 900, 18},
+        {"panel on the right", "0,40,0,0,0,0,0,1079,0,0,0,0", "0, 0, 1880, 1080", 900, 18},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Panel panel(c.panel);
-        ASSERT_TRUE(eventually([&] { return Panel::workArea() == c.workArea; }))
-            << Panel::workArea();
+        Panel panel(c.strut);
+        ASSERT_TRUE(eventually([&] { return workArea() == c.workArea; })) << workArea();
         std::string id = createFilled();
         ASSERT_FALSE(id.empty());
         EXPECT_EQ(xinfo(id).mapState, "IsUnMapped") << "not mapped before the slide";
@@ -242,7 +218,7 @@ TEST_F(X11, AClickBelowTheTitleRowOpensTheLinkOnceAndOnTheTitleRowNothing) {
     clickAt(at.x + 100, at.y + 31);
     ASSERT_TRUE(eventually([&] { return !opened().empty(); }));
     pumpFor(300);
-    EXPECT_EQ(opened(), std::vector<std::string>{"http://a.test/advert"});
+    EXPECT_EQ(opened(), "http://a.test/advert\n");
     EXPECT_TRUE(IsWindow(hwnd));
 }
 

@@ -27,7 +27,7 @@ std::wstring lines(int n) {
     return text;
 }
 
-TEST_F(Slide, TextWindowGrowsWithItsWrappedText) {
+TEST_F(Slide, TextWindowGrowsWithItsWrappedTextUpToTheWorkArea) {
     ASSERT_NE(create(), nullptr);
     std::wstring shortText = L"A short advert.";
     std::wstring wrapped(60, L'w');  // one unbroken word, wider than the label
@@ -42,11 +42,9 @@ TEST_F(Slide, TextWindowGrowsWithItsWrappedText) {
     }
     EXPECT_GT(measured(*dlg, wrapped), measured(*dlg, L"w")) << "a long word wraps";
     EXPECT_GT(dlg->height(), 500) << "30 lines are taller than the minimum";
-}
 
-TEST_F(Slide, LongTextStopsAtTheWorkAreaWithWholeLinesAndAnEllipsis) {
+    SCOPED_TRACE("longer than the work area: whole lines and an ellipsis");
     headless->setWorkArea(RECT{0, 0, 1920, 700});
-    ASSERT_NE(create(), nullptr);
     std::wstring text = lines(400);
     dlg->ShowTextAdvert(L"Title", text.c_str(), L"");
     std::wstring shown = dlg->pm().FindControl(L"msgLabel")->GetText().str();
@@ -62,7 +60,7 @@ TEST_F(Slide, LongTextStopsAtTheWorkAreaWithWholeLinesAndAnEllipsis) {
     EXPECT_NE(kept.back(), L'\n') << "the ellipsis ends the last line, not a line of its own";
 }
 
-TEST_F(Slide, PictureWindowTakesThePictureSizeScaledIntoTheWorkArea) {
+TEST_F(Slide, PictureWindowTakesThePictureSizeAndIsDrawnScaledIntoTheWorkArea) {
     ASSERT_NE(create(), nullptr);
     struct Case {
         const char* what;
@@ -74,9 +72,9 @@ TEST_F(Slide, PictureWindowTakesThePictureSizeScaledIntoTheWorkArea) {
         {"missing picture", 0, 0, {320, 250}, 8},
         {"larger than the work area", 3000, 2000, {1560, 1040}, 3},
     };
+    std::unique_ptr<QuadrantPicture> picture;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::unique_ptr<QuadrantPicture> picture;
         std::wstring path = L"/nonexistent/advertising.png";
         if (c.w) {
             picture = std::make_unique<QuadrantPicture>(c.w, c.h);
@@ -87,15 +85,9 @@ TEST_F(Slide, PictureWindowTakesThePictureSizeScaledIntoTheWorkArea) {
         EXPECT_EQ(rect().bottom - rect().top, c.window.cy);
         EXPECT_EQ(slideInterval(dlg->height()), c.interval);
     }
-}
-
-TEST_F(Slide, AScaledPictureIsDrawnScaledOverItsPage) {
-    ASSERT_NE(create(), nullptr);
-    QuadrantPicture picture(3000, 2000);
-    dlg->ShowImageAdvert(L"Title", picture.path().c_str(), L"");
+    // The last picture is drawn scaled over its page, which starts under the title row.
     dlg->pm().UpdateLayout();
     Frame frame(dlg->pm(), 1560, 1040);
-    // The picture page starts under the 30-pixel title row.
     EXPECT_TRUE(near(frame.pixel(20, 60), 0xFFFF0000, 8)) << hex(frame.pixel(20, 60));
     EXPECT_TRUE(near(frame.pixel(1540, 60), 0xFF00FF00, 8)) << hex(frame.pixel(1540, 60));
     EXPECT_TRUE(near(frame.pixel(20, 1020), 0xFF0000FF, 8)) << hex(frame.pixel(20, 1020));
@@ -153,11 +145,11 @@ TEST_F(Slide, SlidesTenPixelsATickFromBelowTheScreenToRestOnTheWorkArea) {
         DestroyWindow(hwnd);
         ui::runMessageLoop();
     }
-}
 
-TEST_F(Slide, TheRestFollowsAPanelThatAppearsDuringTheSlide) {
-    ASSERT_NE(create(), nullptr);
+    SCOPED_TRACE("the rest follows a panel that appears during the slide");
+    headless->setMonitor(RECT{0, 0, 1920, 1080});
     headless->setWorkArea(RECT{0, 0, 1920, 1080});
+    ASSERT_NE(create(), nullptr);
     dlg->ShowTextAdvert(L"Title", L"Short", L"");
     dlg->StartSlideIn();
     for (int i = 0; i < 5; ++i)

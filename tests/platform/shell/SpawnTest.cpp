@@ -17,11 +17,13 @@
 #include "platform/shell/ShellExecute.h"
 #include "platform/shell/Spawn.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 namespace kestrova {
 namespace {
 
 namespace fs = std::filesystem;
+using test::waitFor;
 
 // 'Z' for a zombie, 0 once the process is gone altogether.
 char processState(pid_t pid) {
@@ -31,15 +33,6 @@ char processState(pid_t pid) {
         return 0;
     size_t paren = line.rfind(')');
     return paren + 2 < line.size() ? line[paren + 2] : 0;
-}
-
-bool waitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 500; ++i) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
 }
 
 class Spawn : public ::testing::Test {

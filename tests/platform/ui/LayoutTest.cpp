@@ -9,51 +9,37 @@ using namespace kestrova::uitest;
 
 namespace {
 
-void expectRect(const RECT& rc, LONG l, LONG t, LONG r, LONG b) {
-    EXPECT_EQ(rc.left, l);
-    EXPECT_EQ(rc.top, t);
-    EXPECT_EQ(rc.right, r);
-    EXPECT_EQ(rc.bottom, b);
-}
-
-TEST(Layout, PopupAt320x180PlacesTitleCloseButtonAndText) {
+// Only the selected tab page is laid out and hit; a hidden one is never laid out.
+TEST(Layout, PopupAt320x180PlacesItsControlsOnTheSelectedTabPage) {
     Bytes zip = popupSkinZip();
     auto pm = loadPopup(zip);
     ASSERT_EQ(pm->GetClientSize().cx, 320);
-    CControlUI* title = pm->FindControl(L"title");
-    {
-        SCOPED_TRACE("title row");
-        expectRect(title->GetParent()->GetPos(), 0, 0, 320, 30);
-        expectRect(title->GetPos(), 0, 0, 290, 30);
-    }
-    {
-        SCOPED_TRACE("closeBtn floats 5,5 inside the 30-pixel cell at the row's end");
-        expectRect(pm->FindControl(L"closeBtn")->GetPos(), 295, 5, 315, 25);
-    }
-    {
-        SCOPED_TRACE("msgLabel: 280 wide between 20-pixel margins, 20 below the title row");
-        expectRect(pm->FindControl(L"msgLabel")->GetPos(), 20, 50, 300, 180);
-    }
-    expectRect(pm->FindControl(L"main_tab")->GetPos(), 0, 30, 320, 180);
-}
-
-TEST(Layout, OnlyTheSelectedTabPageIsLaidOutAndHit) {
-    Bytes zip = popupSkinZip();
-    auto pm = loadPopup(zip);
     auto* tab = static_cast<CTabLayoutUI*>(pm->FindControl(L"main_tab"));
-    CControlUI* msg = pm->FindControl(L"msgLabel");
-    CControlUI* img = pm->FindControl(L"imgLabel");
-    EXPECT_EQ(tab->GetCurSel(), 0);
-    EXPECT_FALSE(tab->GetItemAt(1)->IsVisible());
-    EXPECT_EQ(pm->FindControl(POINT{100, 100}), msg);
-    expectRect(img->GetPos(), 0, 0, 0, 0);  // never laid out while hidden
-
-    EXPECT_TRUE(tab->SelectItem(1, true, true));
-    pm->UpdateLayout();
-    EXPECT_FALSE(tab->GetItemAt(0)->IsVisible());
-    expectRect(img->GetPos(), 0, 30, 320, 180);
-    EXPECT_EQ(pm->FindControl(POINT{100, 100}), img);
-
+    const struct {
+        const wchar_t* name;
+        int page;
+        const char* rect;
+    } cases[] = {
+        {L"title", 0, "0,0,290,30"},
+        {L"closeBtn", 0, "295,5,315,25"},   // floats 5,5 inside the 30-pixel cell
+        {L"msgLabel", 0, "20,50,300,180"},  // 20-pixel margins, 20 below the title row
+        {L"main_tab", 0, "0,30,320,180"},
+        {L"imgLabel", 0, "0,0,0,0"},
+        {L"imgLabel", 1, "0,30,320,180"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.name) + " on page " + std::to_string(c.page));
+        if (tab->GetCurSel() != c.page) {
+            EXPECT_TRUE(tab->SelectItem(c.page, true, true));
+            pm->UpdateLayout();
+        }
+        CControlUI* control = pm->FindControl(c.name);
+        EXPECT_EQ(rectText(control->GetPos()), c.rect);
+        EXPECT_FALSE(tab->GetItemAt(1 - c.page)->IsVisible());
+        EXPECT_EQ(pm->FindControl(POINT{100, 100}),
+                  pm->FindControl(c.page ? L"imgLabel" : L"msgLabel"));
+    }
+    EXPECT_EQ(rectText(pm->FindControl(L"title")->GetParent()->GetPos()), "0,0,320,30");
     EXPECT_FALSE(tab->SelectItem(2, true, true));
     EXPECT_EQ(tab->GetCurSel(), 1);
 }

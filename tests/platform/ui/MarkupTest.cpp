@@ -130,61 +130,59 @@ TEST(Markup, SkinSourcesRefuseWhatTheyDoNotHold) {
     EXPECT_FALSE(folder->contains(".."));
 }
 
-struct ValueCase {
-    const wchar_t* text;
-    bool valid;
-    DWORD value;
-};
+enum Kind { Colour, Rect, Image };
 
-TEST(AttributeValues, ColoursAcceptOnlyHashAndEightOrSixHexDigits) {
-    const ValueCase cases[] = {
-        {L"#FF6E85D5", true, 0xFF6E85D5}, {L"#ff666666", true, 0xFF666666},
-        {L"#6E85D5", true, 0xFF6E85D5},   {L"FF6E85D5", false, 0},
-        {L"#FF6E85D", false, 0},          {L"#FF6E85D5A", false, 0},
-        {L"#GG000000", false, 0},         {L"", false, 0},
+// The value as parsed, written out; "" when the text is refused.
+std::string parsed(Kind kind, const wchar_t* text) {
+    if (kind == Colour) {
+        auto colour = parseColor(text);
+        return colour ? hex(*colour) : "";
+    }
+    if (kind == Rect) {
+        auto rect = parseRect(text);
+        return rect ? rectText(*rect) : "";
+    }
+    auto image = parseImageSpec(text);
+    EXPECT_NE(bool(image.spec), !image.error.empty());
+    if (!image.spec)
+        return "";
+    std::string source = image.spec->source ? " " + rectText(*image.spec->source) : "";
+    return toUtf8(image.spec->file) + " " + rectText(image.spec->corner) + source;
+}
+
+TEST(AttributeValues, ColoursRectanglesAndImageStrings) {
+    const struct {
+        Kind kind;
+        const wchar_t* text;
+        std::string expected;
+    } accepted[] = {
+        {Colour, L"#FF6E85D5", "#FF6E85D5"},
+        {Colour, L"#ff666666", "#FF666666"},
+        {Colour, L"#6E85D5", "#FF6E85D5"},
+        {Rect, L"5,30,5,5", "5,30,5,5"},
+        {Rect, L" -1, 2 ,3,4 ", "-1,2,3,4"},
+        {Image, L"close.png", "close.png 0,0,0,0"},
+        {Image, L"/opt/app dir/a=b/cache/image/advertising.png",
+         "/opt/app dir/a=b/cache/image/advertising.png 0,0,0,0"},
+        {Image, L"file='float_bg.png' corner='5,30,5,5' source='0,0,8,20'",
+         "float_bg.png 5,30,5,5 0,0,8,20"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : accepted) {
         SCOPED_TRACE(toUtf8(c.text));
-        auto parsed = parseColor(c.text);
-        EXPECT_EQ(parsed.has_value(), c.valid);
-        if (parsed) {
-            EXPECT_EQ(*parsed, c.value);
+        EXPECT_EQ(parsed(c.kind, c.text), c.expected);
+    }
+    const std::pair<Kind, std::vector<const wchar_t*>> refused[] = {
+        {Colour, {L"FF6E85D5", L"#FF6E85D", L"#FF6E85D5A", L"#GG000000", L""}},
+        {Rect, {L"1,2,3", L"1,2,3,4,5", L"1,,3,4", L"1,2,3,x", L"1.5,2,3,4", L""}},
+        {Image,
+         {L"file='a.png", L"corner='1,2,3,4'", L"file='a.png' corner='1,2'",
+          L"file='a.png' shine='1'", L"file='a.png' corner", L"  "}},
+    };
+    for (const auto& [kind, texts] : refused) {
+        for (const wchar_t* text : texts) {
+            SCOPED_TRACE(toUtf8(text));
+            EXPECT_EQ(parsed(kind, text), "");
         }
-    }
-}
-
-TEST(AttributeValues, RectanglesNeedExactlyFourIntegers) {
-    EXPECT_EQ(parseRect(L"5,30,5,5")->top, 30);
-    EXPECT_EQ(parseRect(L" -1, 2 ,3,4 ")->left, -1);
-    for (const wchar_t* bad : {L"1,2,3", L"1,2,3,4,5", L"1,,3,4", L"1,2,3,x", L"1.5,2,3,4", L""}) {
-        SCOPED_TRACE(toUtf8(bad));
-        EXPECT_FALSE(parseRect(bad).has_value());
-    }
-}
-
-TEST(AttributeValues, ImageStringsInBothForms) {
-    auto bare = parseImageSpec(L"close.png");
-    ASSERT_TRUE(bare.spec);
-    EXPECT_EQ(bare.spec->file, L"close.png");
-    EXPECT_FALSE(bare.spec->source);
-
-    auto path = parseImageSpec(L"/opt/app dir/a=b/cache/image/advertising.png");
-    ASSERT_TRUE(path.spec);
-    EXPECT_EQ(path.spec->file, L"/opt/app dir/a=b/cache/image/advertising.png");
-
-    auto full = parseImageSpec(L"file='float_bg.png' corner='5,30,5,5' source='0,0,8,20'");
-    ASSERT_TRUE(full.spec) << full.error;
-    EXPECT_EQ(full.spec->file, L"float_bg.png");
-    EXPECT_EQ(full.spec->corner.top, 30);
-    ASSERT_TRUE(full.spec->source);
-    EXPECT_EQ(full.spec->source->bottom, 20);
-
-    for (const wchar_t* bad : {L"file='a.png", L"corner='1,2,3,4'", L"file='a.png' corner='1,2'",
-                               L"file='a.png' shine='1'", L"file='a.png' corner", L"  "}) {
-        SCOPED_TRACE(toUtf8(bad));
-        auto parsed = parseImageSpec(bad);
-        EXPECT_FALSE(parsed.spec);
-        EXPECT_FALSE(parsed.error.empty());
     }
 }
 

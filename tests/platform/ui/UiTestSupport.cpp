@@ -141,18 +141,6 @@ bool Frame::writePng(const std::string& path) const {
     return cairo_surface_write_to_png(m_surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
-             std::chrono::milliseconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
-
 bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
     for (int shift = 0; shift < 32; shift += 8) {
         int ca = static_cast<int>((a >> shift) & 0xFF), cb = static_cast<int>((b >> shift) & 0xFF);

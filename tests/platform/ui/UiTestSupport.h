@@ -16,6 +16,7 @@
 #include "platform/ui/UIHeadless.h"
 #include "platform/ui/UIManager.h"
 #include "tests/support/Process.h"
+#include "tests/support/Wait.h"
 
 namespace kestrova::uitest {
 
@@ -63,12 +64,14 @@ private:
 inline std::string run(const std::string& command) {
     return test::runCommand(command);
 }
-// Runs pump until done() or the time is up; true when done() became true.
-bool waitFor(const std::function<bool()>& done, const std::function<void()>& pump,
-             std::chrono::milliseconds limit = std::chrono::milliseconds(3000));
+using test::waitFor;
 
 // True when the colours differ by at most tolerance in every channel (alpha included).
 bool near(std::uint32_t a, std::uint32_t b, int tolerance);
 std::string hex(std::uint32_t argb);
+inline std::string rectText(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
 
 }  // namespace kestrova::uitest

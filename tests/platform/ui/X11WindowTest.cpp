@@ -46,16 +46,12 @@ protected:
     HWND create(PopupWindow& w) {
         return w.Create(nullptr, L"Reader升级程序", 0x10CF0000, 0x00020080, 0, 0, 710, 470);
     }
-    static void pump() { pumpMessages(5); }
+    static bool pumpUntil(const std::function<bool()>& done) {
+        return waitFor(done, std::chrono::seconds(3), [] { pumpMessages(5); });
+    }
     Window native(HWND h) const { return backend->nativeWindow(h); }
     bool waitGeometry(Window w, const RECT& want) {
-        return waitFor(
-            [&] {
-                RECT g = probe.geometry(w);
-                return g.left == want.left && g.top == want.top && g.right == want.right &&
-                       g.bottom == want.bottom;
-            },
-            pump);
+        return pumpUntil([&] { return rectText(probe.geometry(w)) == rectText(want); });
     }
 
     x11::X11Backend* backend = nullptr;
@@ -68,7 +64,7 @@ TEST_F(X11WindowTest, WithoutACompositorTheShapeCutsTheRoundedCorners) {
     HWND h = create(w);
     SetWindowPos(h, HWND_TOPMOST, 200, 200, 320, 180, SWP_SHOWWINDOW);
     Window xid = native(h);
-    ASSERT_TRUE(waitFor([&] { return probe.isViewable(xid); }, pump));
+    ASSERT_TRUE(pumpUntil([&] { return probe.isViewable(xid); }));
     auto inside = [&](int x, int y) {
         int count = 0, ordering = 0;
         XRectangle* rects =
@@ -109,9 +105,9 @@ TEST_F(X11WindowTest, StaysAboveANormalWindowMappedAfterIt) {
     HWND h = create(w);
     SetWindowPos(h, HWND_TOPMOST, 400, 300, 320, 180, SWP_SHOWWINDOW);
     Window xid = native(h);
-    ASSERT_TRUE(waitFor([&] { return probe.isViewable(xid); }, pump));
+    ASSERT_TRUE(pumpUntil([&] { return probe.isViewable(xid); }));
     Window other = probe.mapNormalWindow(RECT{350, 250, 850, 650});
-    ASSERT_TRUE(waitFor([&] { return probe.isViewable(other); }, pump));
+    ASSERT_TRUE(pumpUntil([&] { return probe.isViewable(other); }));
     Window otherTop = probe.topLevelOf(other);
     auto above = [&] {
         auto order = probe.stacking();
@@ -119,7 +115,7 @@ TEST_F(X11WindowTest, StaysAboveANormalWindowMappedAfterIt) {
         auto theirs = std::find(order.begin(), order.end(), otherTop);
         return mine != order.end() && theirs != order.end() && mine > theirs;
     };
-    EXPECT_TRUE(waitFor(above, pump)) << "the pop-up must be raised above the newcomer";
+    EXPECT_TRUE(pumpUntil(above)) << "the pop-up must be raised above the newcomer";
     DestroyWindow(h);
 }
 
@@ -129,7 +125,7 @@ TEST_F(X11WindowTest, TimerArrivesWithItsIdAndCloseEndsInTheFinalMessageAndTheLo
     HWND h = create(*w);
     SetWindowPos(h, HWND_TOPMOST, 100, 100, 320, 180, SWP_SHOWWINDOW);
     SetTimer(h, 0x4000, 10, nullptr);
-    ASSERT_TRUE(waitFor([&] { return w->timerIds.size() >= 2; }, pump));
+    ASSERT_TRUE(pumpUntil([&] { return w->timerIds.size() >= 2; }));
     EXPECT_EQ(w->timerIds[0], 0x4000u);
     Window xid = native(h);
     w->Close(1);
@@ -148,9 +144,9 @@ TEST_F(X11WindowTest, WindowManagersCloseRequestClosesTheSameWay) {
     HWND h = create(w);
     SetWindowPos(h, HWND_TOPMOST, 100, 100, 320, 180, SWP_SHOWWINDOW);
     Window xid = native(h);
-    ASSERT_TRUE(waitFor([&] { return probe.isViewable(xid); }, pump));
+    ASSERT_TRUE(pumpUntil([&] { return probe.isViewable(xid); }));
     probe.requestClose(xid);
-    EXPECT_TRUE(waitFor([&] { return !IsWindow(h); }, pump));
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(h); }));
     EXPECT_EQ(popupEvents().back(), "final");
 }
 
@@ -159,10 +155,10 @@ TEST_F(X11WindowTest, WorkAreaLeavesOutABottomPanel) {
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
     EXPECT_EQ(work.bottom, 1080);
     probe.mapBottomPanel(40);
-    EXPECT_TRUE(waitFor(
-        [&] { return SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) && work.bottom == 1040; },
-        pump))
-        << "work area bottom " << work.bottom;
+    EXPECT_TRUE(pumpUntil([&] {
+        return SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) && work.bottom == 1040;
+    })) << "work area bottom "
+        << work.bottom;
     EXPECT_EQ(work.left, 0);
     EXPECT_EQ(work.right, 1920);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1080) << "the screen itself is unchanged";
@@ -195,7 +191,7 @@ TEST_F(X11WindowTest, CaptionDragMovesTheWindow) {
     Window xid = native(h);
     ASSERT_TRUE(waitGeometry(xid, RECT{500, 400, 820, 580}));
     for (int i = 0; i < 10; ++i)
-        pump();
+        pumpMessages(5);
 
     ASSERT_EQ(std::system("xdotool mousemove 600 415 mousedown 1 mousemove 640 445 "
                           "mousemove 650 455 mouseup 1"),
