@@ -7,9 +7,7 @@
 #include <filesystem>
 #include <iterator>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "advert/DisplayTimeStore.h"
 #include "log/CLog.h"
@@ -71,11 +69,9 @@ protected:
 
     // Fresh state for a row: an old display time, a stale picture, an empty log.
     void prepare(const Row& row) {
-        {
-            std::lock_guard lock(mutex);
-            status = row.status;
-            body = row.body;
-        }
+        std::lock_guard lock(mutex);
+        status = row.status;
+        body = row.body;
         test::writeFile(config, "[CONFIG]\nlast_adv_time=42\n");
         fs::create_directories(cacheFolder);
         test::writeFile(cacheFolder / "advertising.png", kStalePicture);
@@ -96,33 +92,9 @@ protected:
         return closed;
     }
 
-    std::optional<std::string> cachedPicture() const {
-        if (!fs::exists(cacheFolder / "advertising.png")) {
-            return std::nullopt;
-        }
-        return test::readFile(cacheFolder / "advertising.png");
-    }
-
-    // The lines the flow logged; the writer has written everything once stopped.
-    std::vector<std::string> outcomeLines(std::string& log) {
-        CLog::GetInstance()->Stop();
-        log = test::readFile(logFolder.path() / "RazOdezerivozi.log");
-        std::vector<std::string> lines;
-        for (size_t at = log.find(" advert: "); at != std::string::npos;
-             at = log.find(" advert: ", at + 1)) {
-            lines.push_back(log.substr(at + 1, log.find('\n', at) - at - 1));
-        }
-        return lines;
-    }
-
     std::wstring pageTitle() {
         CControlUI* title = dlg->pm().FindControl(L"title");
         return title ? std::wstring(title->GetText().GetData()) : L"";
-    }
-
-    Page page() {
-        auto* tab = dynamic_cast<CTabLayoutUI*>(dlg->pm().FindControl(L"main_tab"));
-        return tab ? static_cast<Page>(tab->GetCurSel()) : Page::kNone;
     }
 
     LoopbackHttpServer http;
@@ -144,10 +116,6 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
         {"not found", 404, "{" + text + "}", Page::kNone, Cache::kUntouched,
          "advert: request code=404, nothing shown"},
         {"not JSON", 200, "<html>", Page::kNone, Cache::kUntouched, "advert: answer unreadable"},
-        {"array root", 200, "[{\"type\":0}]", Page::kNone, Cache::kUntouched,
-         "advert: answer unreadable"},
-        {"member of wrong type", 200, R"({"type":0,"context":["x"]})", Page::kNone,
-         Cache::kUntouched, "advert: answer unreadable"},
         {"type 0 without context", 200, R"({"type":0,"title":"t"})", Page::kNone, Cache::kUntouched,
          "advert: text advert without text, nothing shown"},
         {"type 0 with context", 200, R"({"type":0,)" + text + "}", Page::kText, Cache::kUntouched,
@@ -160,14 +128,6 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
          "advert: picture advert shown"},
         {"type 2", 200, R"({"type":2,)" + text + "}", Page::kNone, Cache::kUntouched,
          "advert: type 2, nothing shown"},
-        {"null", 200, "null", Page::kNone, Cache::kUntouched,
-         "advert: text advert without text, nothing shown"},
-        {"type true", 200, R"({"type":true,)" + pictureAdvert + "}", Page::kPicture,
-         Cache::kNewPicture, "advert: picture advert shown"},
-        {"type 1.7", 200, R"({"type":1.7,)" + pictureAdvert + "}", Page::kPicture,
-         Cache::kNewPicture, "advert: picture advert shown"},
-        {"type as text", 200, R"({"type":"1",)" + pictureAdvert + "}", Page::kNone,
-         Cache::kUntouched, "advert: answer unreadable"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -179,7 +139,9 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
         const bool shown = row.page != Page::kNone;
         if (shown) {
             EXPECT_TRUE(state()->visible) << "set sliding";
-            EXPECT_EQ(page(), row.page);
+            auto* tab = dynamic_cast<CTabLayoutUI*>(dlg->pm().FindControl(L"main_tab"));
+            ASSERT_NE(tab, nullptr);
+            EXPECT_EQ(static_cast<Page>(tab->GetCurSel()), row.page);
             EXPECT_EQ(pageTitle(), ansiToWide(kTitle));
         } else {
             EXPECT_FALSE(state()->visible);
@@ -192,7 +154,7 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
         EXPECT_EQ(readLastAdvTime(getConfigPath()) != L"42", shown) << "display time";
         EXPECT_EQ(closes(), !shown);
 
-        const auto cached = cachedPicture();
+        const std::string cached = test::readFile(cacheFolder / "advertising.png");
         switch (row.cache) {
             case Cache::kUntouched:
                 EXPECT_EQ(cached, kStalePicture);
@@ -210,8 +172,11 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
                 break;
         }
 
-        std::string log;
-        EXPECT_EQ(outcomeLines(log), std::vector<std::string>{row.logLine});
+        CLog::GetInstance()->Stop();
+        const std::string log = test::readFile(logFolder.path() / "RazOdezerivozi.log");
+        const std::size_t at = log.find(" advert: ");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(log.substr(at + 1), row.logLine + "\n") << "one outcome line, the last";
         for (const std::string& secret : {kTitle, kText, kLink}) {
             EXPECT_EQ(log.find(secret), std::string::npos) << secret << " in\n" << log;
         }
