@@ -92,6 +92,8 @@ TEST_F(HttpGetTest, StatusBodyAndTraceOfEachKindOfAnswer) {
          "[curl send msg error: pRes=No error, lResCode=404 \n]"},
         {http.url("/hop1"), 200, "No error", kUserAgent, ""},
         {https.url("/advert"), 200, "No error", "{}", ""},
+        {"file:///etc/hostname", 1, "Unsupported protocol", "", std::nullopt},
+        {http.url("/to-file"), 302, "Unsupported protocol", "", std::nullopt},
         {refused, 7, "Couldn't connect to server", "", std::nullopt},
         {http.url("/cut"), 18, "Transferred a partial file", "{\"type\":0,",
          "[curl send msg error: pRes=Transferred a partial file, lResCode=18 \n]"},
@@ -108,14 +110,6 @@ TEST_F(HttpGetTest, StatusBodyAndTraceOfEachKindOfAnswer) {
             EXPECT_EQ(trace.text(), *row.trace);
         }
     }
-}
-
-TEST_F(HttpGetTest, OnlyWebProtocolsAreFetched) {
-    std::string body;
-    StderrCapture quiet;
-    EXPECT_EQ(get("file:///etc/hostname", body).code, CURLE_UNSUPPORTED_PROTOCOL);
-    EXPECT_NE(get(http.url("/to-file"), body).code, 200);
-    EXPECT_EQ(body, "");
 }
 
 // Sizes around the limit, announced with a length or sent in chunks of unknown total.
