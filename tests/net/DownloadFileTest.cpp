@@ -18,27 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kPaced = 400 * 1000;
+constexpr std::chrono::microseconds kPause(500);
 const std::string kPicture("\x89PNG\r\n\x1a\n\0body", 13);
-
-// Streams size bytes in 1000-byte pieces with short pauses, announcing the length or not.
-void paced(httplib::Response& response, std::size_t size, bool announced) {
-    auto provider = [size, announced](std::size_t offset, httplib::DataSink& sink) {
-        const std::string piece(std::min<std::size_t>(1000, size - offset), 'p');
-        sink.write(piece.data(), piece.size());
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-        if (!announced && offset + piece.size() == size) {
-            sink.done();
-        }
-        return true;
-    };
-    if (!announced) {
-        return response.set_chunked_content_provider("image/png", provider);
-    }
-    response.set_content_provider(size, "image/png",
-                                  [provider](std::size_t at, std::size_t, httplib::DataSink& sink) {
-                                      return provider(at, sink);
-                                  });
-}
 
 struct Notification {
     double total, received;
@@ -66,13 +47,11 @@ protected:
     void SetUp() override {
         httplib::Server& server = http.server();
         server.Get("/picture.png", [](Request, Response res) { res.set_content(kPicture, "i/p"); });
-        server.Get("/missing.png", [](Request, Response res) {
-            res.status = 404;
-            res.set_content("not here", "text/plain");
-        });
-        server.Get("/paced", [](Request, Response res) { paced(res, kPaced, true); });
-        server.Get("/paced-chunked", [](Request, Response res) { paced(res, kPaced, false); });
-        server.Get("/chunked", [](Request, Response res) { paced(res, 1000, false); });
+        server.Get("/paced",
+                   [](Request, Response res) { streamed(res, kPaced, true, 1000, kPause); });
+        server.Get("/paced-chunked",
+                   [](Request, Response res) { streamed(res, kPaced, false, 1000, kPause); });
+        server.Get("/chunked", [](Request, Response res) { streamed(res, 1000, false); });
         server.Get("/cut", [](Request, Response res) { cutOff(res, 5000, "\x89PNG partial"); });
         http.start();
     }

@@ -21,18 +21,6 @@ std::string everyByte() {
     return bytes;
 }
 
-void sendChunked(httplib::Response& response, std::size_t size) {
-    response.set_chunked_content_provider(
-        "text/plain", [size](std::size_t offset, httplib::DataSink& sink) {
-            const std::string piece(std::min<std::size_t>(64 * 1024, size - offset), 'x');
-            sink.write(piece.data(), piece.size());
-            if (offset + piece.size() == size) {
-                sink.done();
-            }
-            return true;
-        });
-}
-
 class HttpGetTest : public ::testing::Test {
 protected:
     using Request = const httplib::Request&;
@@ -55,8 +43,9 @@ protected:
         server.Get(R"(/sized/(\d+))", [](Request req, Response res) {
             res.set_content(std::string(std::stoul(req.matches[1]), 'x'), "text/plain");
         });
-        server.Get(R"(/chunked/(\d+))",
-                   [](Request req, Response res) { sendChunked(res, std::stoul(req.matches[1])); });
+        server.Get(R"(/chunked/(\d+))", [](Request req, Response res) {
+            streamed(res, std::stoul(req.matches[1]), false, 64 * 1024);
+        });
         server.Get("/cut", [](Request, Response res) { cutOff(res, 1000, "{\"type\":0,"); });
         http.start();
     }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,6 +38,27 @@ inline void cutOff(httplib::Response& res, std::size_t size, std::string head) {
                              [head](std::size_t, std::size_t, httplib::DataSink& sink) {
                                  sink.write(head.data(), head.size());
                                  return false;
+                             });
+}
+
+// Streams size bytes of 'p' in pieces with a pause after each, announcing the length or not.
+inline void streamed(httplib::Response& res, std::size_t size, bool announced,
+                     std::size_t piece = 1000, std::chrono::microseconds pause = {}) {
+    auto provider = [=](std::size_t offset, httplib::DataSink& sink) {
+        const std::string bytes(std::min(piece, size - offset), 'p');
+        sink.write(bytes.data(), bytes.size());
+        std::this_thread::sleep_for(pause);
+        if (!announced && offset + bytes.size() == size) {
+            sink.done();
+        }
+        return true;
+    };
+    if (!announced) {
+        return res.set_chunked_content_provider("application/octet-stream", provider);
+    }
+    res.set_content_provider(size, "application/octet-stream",
+                             [provider](std::size_t at, std::size_t, httplib::DataSink& sink) {
+                                 return provider(at, sink);
                              });
 }
 
