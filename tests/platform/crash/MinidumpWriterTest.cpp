@@ -56,11 +56,9 @@ private:
     std::string m_bytes;
 };
 
-class DumpFileTest : public ::testing::Test {
-protected:
+struct DumpFileTest : ::testing::Test {
     test::TempDir m_tmp;
-    const std::string m_folder = m_tmp.path().string();
-    const std::string m_path = m_folder + "/program.dmp";
+    const std::string m_folder = m_tmp.path().string(), m_path = m_folder + "/program.dmp";
 };
 
 TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackAndTheThreads) {
@@ -139,11 +137,6 @@ TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackAndTheThreads) {
     }
     EXPECT_TRUE(sawSelf);
     EXPECT_TRUE(sawOther);
-
-    const auto [maps, mapsSize] = dump.stream(0x47670009);
-    const std::string mapsNow = test::readFile("/proc/self/maps");
-    EXPECT_EQ(dump.bytes(maps, 40), mapsNow.substr(0, 40));
-    EXPECT_GT(mapsSize, 0u);
 }
 
 TEST_F(DumpFileTest, AFullDiskIsReportedAsAFailedDump) {
