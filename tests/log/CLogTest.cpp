@@ -1,6 +1,5 @@
-// The file logger: lines in order and whole, nothing lost at Stop, no waiting when idle, the
-// debug-output switch, a second Init, and the folders and files it must refuse. Cases that
-// need another user or a thread limit run the logger in a probe process.
+// The file logger on real folders; cases that need another user or a thread limit run it in
+// a probe process.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,8 +62,7 @@ TEST(CLog, StopWritesEveryQueuedLine) {
 TEST(CLog, StopOnAnIdleLoggerReturnsAtOnce) {
     TempDir tmp;
     CLog log;
-    // A writer that polls every 100 ms would hold each Stop for 80 ms or more here, at least
-    // 400 ms in all; the bound is loose enough for a busy machine.
+    // A writer polling every 100 ms would hold the five Stops for 400 ms or more in all.
     auto total = 0ms;
     for (int round = 0; round < 5; ++round) {
         log.Init(tmp.path().c_str());
@@ -104,8 +102,6 @@ TEST(CLog, ASecondInitMovesToTheNewFolderWithOneWriter) {
     EXPECT_EQ(readFile(tmp / "second" / kLogName), "to the second\n");
 }
 
-// Runs the logger in the probe as another user, on folders it cannot or may not write, and
-// with no thread to spare.
 TEST(CLogAsAnotherUser, RefusedFoldersAreReportedAndNoThreadLeavesLinesQueued) {
     const bool root = ::geteuid() == 0;
     const struct {

@@ -11,22 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::atomic<bool> g_started{false};
-std::atomic<bool> g_release{false};
-std::atomic<bool> g_finished{false};
-
-// Its Run touches only the globals, so it may outlive the object.
-class Worker : public ThreadHelper {
-public:
-    void start() { m_hThread = std::thread(&ThreadHelper::ThreadProc, this); }
-    void Run() override {
-        g_started = true;
-        while (!g_release) {
-            std::this_thread::sleep_for(1ms);
-        }
-        g_finished = true;
-    }
-};
+std::atomic<bool> g_started{false}, g_release{false}, g_finished{false};
 
 void waitFor(const std::atomic<bool>& flag) {
     for (int i = 0; i < 5000 && !flag; ++i) {
@@ -34,8 +19,18 @@ void waitFor(const std::atomic<bool>& flag) {
     }
 }
 
+// Its Run touches only the globals, so it may outlive the object.
+class Worker : public ThreadHelper {
+public:
+    void start() { m_hThread = std::thread(&ThreadHelper::ThreadProc, this); }
+    void Run() override {
+        g_started = true;
+        waitFor(g_release);
+        g_finished = true;
+    }
+};
+
 TEST(ThreadHelper, DestructionDoesNotWaitForARunningThread) {
-    g_started = g_finished = g_release = false;
     {
         Worker worker;
         worker.start();

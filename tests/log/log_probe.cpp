@@ -1,9 +1,6 @@
-// Runs one logger in a process of its own, so that a test can run it as another user or
-// with limits it would not want for itself:
-//   log_probe [--no-threads] DIR [LINE ...]
-// initialises a logger on DIR, queues each LINE, stops it and then prints "stopped=1" (or 0
-// when there was no writer to stop) on a line of its own. --no-threads first lowers the
-// process limit so that no thread can be started.
+// log_probe [--no-threads] DIR [LINE ...]: one logger in a process of its own, so that a test
+// can run it as another user or with no thread to spare. Initialises it on DIR, queues each
+// LINE, stops it and prints "stopped=1" (0 when there was no writer to stop).
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -22,7 +19,6 @@ int main(int argc, char** argv) {
         ++first;
     }
     if (argc <= first) {
-        std::fputs("usage: log_probe [--no-threads] DIR [LINE ...]\n", stderr);
         return 2;
     }
     CLog log;
@@ -30,7 +26,6 @@ int main(int argc, char** argv) {
     for (int i = first + 1; i < argc; ++i) {
         log.Append(argv[i]);
     }
-    const bool stopped = log.Stop();
-    std::printf("\nstopped=%d", stopped ? 1 : 0);
+    std::printf("\nstopped=%d", log.Stop() ? 1 : 0);
     return 0;
 }

@@ -11,7 +11,11 @@
 namespace kestrova::test {
 namespace {
 
-TEST(DebugTrace, WrapsAndBoundsTheMessage) {
+// Each trace is wrapped and cut at 1023 characters, and is one stamped line of the log even
+// when it ends in a line break.
+TEST(DebugTrace, WrapsBoundsAndLogsTheMessageAsOneLine) {
+    TempDir folder;
+    CLog::GetInstance()->Init(folder.path().c_str());
     for (const std::size_t length : {1023, 1024, 5000}) {
         SCOPED_TRACE(length);
         const std::string message(length, 'm');
@@ -19,18 +23,11 @@ TEST(DebugTrace, WrapsAndBoundsTheMessage) {
         debugTrace("%s", message.c_str());
         EXPECT_EQ(trace.text(), "[" + message.substr(0, 1023) + "]");
     }
-}
-
-// The log gets the same text as one stamped line; its line break cannot split the line.
-TEST(DebugTrace, AlsoBecomesOneLineOfTheLog) {
-    TempDir folder;
-    CLog::GetInstance()->Init(folder.path().c_str());
     {
         StderrCapture quiet;
         debugTrace("rename error lasterror=[%d]\n", 16);
     }
     CLog::GetInstance()->Stop();
-    // Traces of the earlier test were queued too; this one is the last line.
     const std::string written = readFile(folder / "RazOdezerivozi.log");
     const std::string line = written.substr(written.rfind('\n', written.size() - 2) + 1);
     EXPECT_EQ(line.substr(line.find(' ') + 1), "[rename error lasterror=[16] ]\n");

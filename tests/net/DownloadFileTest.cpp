@@ -18,42 +18,18 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kPaced = 400 * 1000;
+constexpr std::chrono::microseconds kPause(500);
 const std::string kPicture("\x89PNG\r\n\x1a\n\0body", 13);
 
-// Streams size bytes in 1000-byte pieces with short pauses, announcing the length or not
-// (only a stream without a length is ended with done()).
-void pacedContent(httplib::Response& response, std::size_t size, bool announced) {
-    auto provider = [size, announced](std::size_t offset, httplib::DataSink& sink) {
-        const std::string piece(std::min<std::size_t>(1000, size - offset), 'p');
-        sink.write(piece.data(), piece.size());
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-        if (!announced && offset + piece.size() == size) {
-            sink.done();
-        }
-        return true;
-    };
-    if (announced) {
-        response.set_content_provider(
-            size, "image/png",
-            [provider](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                return provider(offset, sink);
-            });
-    } else {
-        response.set_chunked_content_provider("image/png", provider);
-    }
-}
-
 struct Notification {
-    double total;
-    double received;
+    double total, received;
 };
 
 class RecordingSink : public IProgressSink {
 public:
     void onProgress(std::int32_t kind, std::int32_t cookie, double total,
                     double received) override {
-        EXPECT_EQ(kind, 1);
-        EXPECT_EQ(cookie, 77);
+        EXPECT_EQ(kind * 100 + cookie, 177);
         seen.push_back({total, received});
         if (throwing) {
             throw std::runtime_error("observer failure");
@@ -71,14 +47,12 @@ protected:
     void SetUp() override {
         httplib::Server& server = http.server();
         server.Get("/picture.png", [](Request, Response res) { res.set_content(kPicture, "i/p"); });
-        server.Get("/missing.png", [](Request, Response res) {
-            res.status = 404;
-            res.set_content("not here", "text/plain");
-        });
-        server.Get("/paced", [](Request, Response res) { pacedContent(res, kPaced, true); });
+        server.Get("/paced",
+                   [](Request, Response res) { streamed(res, kPaced, true, 1000, kPause); });
         server.Get("/paced-chunked",
-                   [](Request, Response res) { pacedContent(res, kPaced, false); });
-        server.Get("/chunked", [](Request, Response res) { pacedContent(res, 1000, false); });
+                   [](Request, Response res) { streamed(res, kPaced, false, 1000, kPause); });
+        server.Get("/chunked", [](Request, Response res) { streamed(res, 1000, false); });
+        server.Get("/cut", [](Request, Response res) { cutOff(res, 5000, "\x89PNG partial"); });
         http.start();
     }
 
@@ -97,7 +71,6 @@ protected:
 // Each row starts with an old picture and a stale ".temp" planted as a link to a file
 // elsewhere, which must be replaced, never written through.
 TEST_F(DownloadFileTest, EachOutcomeLeavesTheTargetOrNothing) {
-    RawServer cutOff("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n\x89PNG partial");
     const struct {
         const char* what;
         std::string url;
@@ -107,7 +80,7 @@ TEST_F(DownloadFileTest, EachOutcomeLeavesTheTargetOrNothing) {
     } rows[] = {
         {"success", http.url("/picture.png"), 0, 200, kPicture},
         {"not found", http.url("/missing.png"), 0, 404, ""},
-        {"cut off after a 200", cutOff.url("/p.png"), 0, CURLE_PARTIAL_FILE, ""},
+        {"cut off after a 200", http.url("/cut"), 0, CURLE_PARTIAL_FILE, ""},
         {"exactly the limit", http.url("/chunked"), 1000, 200, std::string(1000, 'p')},
         {"over the limit, no length", http.url("/chunked"), 999, CURLE_WRITE_ERROR, ""},
         {"over the limit, announced", http.url("/paced"), 999, CURLE_FILESIZE_EXCEEDED, ""},
@@ -143,41 +116,38 @@ TEST_F(DownloadFileTest, MissingSaveFolderTouchesNothing) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
-TEST_F(DownloadFileTest, KnownSizeNotifiesEveryFurtherPercent) {
-    RecordingSink sink;
-    ClusterCurl curl;
-    curl.setProgressSink(&sink, 77);
-    ASSERT_EQ(download(curl, http.url("/paced")).code, 200);
-
+// With a length, every further percent once it is known; without, every call. An observer
+// that throws must not disturb the transfer.
+TEST_F(DownloadFileTest, ProgressIsNotifiedPerPercentOrPerCall) {
     const double step = kPaced * 0.01;
-    double last = 0.0;
-    int sized = 0;
-    for (const Notification& seen : sink.seen) {
-        if (seen.total == 0.0) {
-            continue;  // before the length is known every call notifies
+    for (const bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "length announced" : "no length");
+        RecordingSink sink;
+        sink.throwing = !announced;
+        ClusterCurl curl;
+        curl.setProgressSink(&sink, 77);
+        ASSERT_EQ(download(curl, http.url(announced ? "/paced" : "/paced-chunked")).code, 200);
+        EXPECT_EQ(fs::file_size(target()), kPaced);
+        ASSERT_FALSE(sink.seen.empty());
+        double last = 0.0;
+        int sized = 0;
+        for (const Notification& seen : sink.seen) {
+            if (seen.total != 0.0) {
+                ++sized;
+                EXPECT_EQ(seen.total, kPaced);
+                EXPECT_GE(seen.received - last, step);
+                last = seen.received;
+            }
         }
-        ++sized;
-        EXPECT_EQ(seen.total, kPaced);
-        EXPECT_GE(seen.received - last, step);
-        last = seen.received;
+        if (announced) {
+            EXPECT_GE(sized, 10);
+            EXPECT_LE(sized, 100);
+            EXPECT_GT(last, kPaced - step);
+        } else {
+            EXPECT_EQ(sized, 0);
+            EXPECT_EQ(sink.seen.back().received, kPaced);
+        }
     }
-    EXPECT_GE(sized, 10);
-    EXPECT_LE(sized, 100);
-    EXPECT_GT(last, kPaced - step);
-}
-
-TEST_F(DownloadFileTest, UnknownSizeNotifiesEveryCall) {
-    RecordingSink sink;
-    sink.throwing = true;  // an observer failure must not disturb the transfer
-    ClusterCurl curl;
-    curl.setProgressSink(&sink, 77);
-    ASSERT_EQ(download(curl, http.url("/paced-chunked")).code, 200);
-    ASSERT_FALSE(sink.seen.empty());
-    for (const Notification& seen : sink.seen) {
-        EXPECT_EQ(seen.total, 0.0);
-    }
-    EXPECT_EQ(sink.seen.back().received, kPaced);
-    EXPECT_EQ(fs::file_size(target()), kPaced);
 }
 
 TEST_F(DownloadFileTest, StopFlagSilencesProgressAndLeavesTheFileUnmoved) {

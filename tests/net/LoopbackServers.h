@@ -1,17 +1,20 @@
-// Servers and fixtures for transfer tests: everything listens on 127.0.0.1 on a port the
-// kernel picks, and is stopped when its owner goes out of scope.
+// Servers for transfer tests: they listen on 127.0.0.1 on a port the kernel picks and stop
+// when their owner goes out of scope.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <atomic>
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace kestrova::test {
 
-// An in-process HTTP (or HTTPS) server. Register handlers on server() before start().
+// Register handlers on server() before start().
 class LoopbackHttpServer {
 public:
     enum class Scheme { kHttp, kHttps };
@@ -29,36 +32,47 @@ private:
     int m_port = 0;
 };
 
-// A server that answers every connection with the same raw bytes and then closes it, for
-// answers no well-behaved server gives (a body cut off after its status line).
-class RawServer {
-public:
-    explicit RawServer(std::string reply);
-    ~RawServer();
-    std::string url(const std::string& path) const;
+// Announces size bytes, sends only head, then drops the connection: a transfer cut off.
+inline void cutOff(httplib::Response& res, std::size_t size, std::string head) {
+    res.set_content_provider(size, "application/octet-stream",
+                             [head](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                 sink.write(head.data(), head.size());
+                                 return false;
+                             });
+}
 
-private:
-    void serve();
-    std::string m_reply;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stopping{false};
-    std::thread m_thread;
-};
+// Streams size bytes of 'p' in pieces with a pause after each, announcing the length or not.
+inline void streamed(httplib::Response& res, std::size_t size, bool announced,
+                     std::size_t piece = 1000, std::chrono::microseconds pause = {}) {
+    auto provider = [=](std::size_t offset, httplib::DataSink& sink) {
+        const std::string bytes(std::min(piece, size - offset), 'p');
+        sink.write(bytes.data(), bytes.size());
+        std::this_thread::sleep_for(pause);
+        if (!announced && offset + bytes.size() == size) {
+            sink.done();
+        }
+        return true;
+    };
+    if (!announced) {
+        return res.set_chunked_content_provider("application/octet-stream", provider);
+    }
+    res.set_content_provider(size, "application/octet-stream",
+                             [provider](std::size_t at, std::size_t, httplib::DataSink& sink) {
+                                 return provider(at, sink);
+                             });
+}
 
-// A loopback port nobody listens on (bound once, then released).
-int unusedPort();
-
-// Redirects standard error (file descriptor 2) into a buffer until text() is called.
+// Standard error (the descriptor) until text() or the end of the scope.
 class StderrCapture {
 public:
-    StderrCapture();
-    ~StderrCapture();
-    std::string text();
+    StderrCapture() { testing::internal::CaptureStderr(); }
+    ~StderrCapture() { text(); }
+    std::string text() {
+        return std::exchange(m_open, false) ? testing::internal::GetCapturedStderr() : "";
+    }
 
 private:
-    int m_saved = -1;
-    std::FILE* m_file = nullptr;
+    bool m_open = true;
 };
 
 }  // namespace kestrova::test

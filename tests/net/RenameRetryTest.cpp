@@ -29,12 +29,6 @@ struct Staged {
     }
 };
 
-std::vector<int> busyThenDenied() {
-    std::vector<int> failures(kRenameAttempts, EBUSY);
-    failures.back() = EACCES;
-    return failures;
-}
-
 TEST(RenameRetry, OutcomesOfStagedFailures) {
     struct Row {
         const char* name;
@@ -44,6 +38,8 @@ TEST(RenameRetry, OutcomesOfStagedFailures) {
         int waits;
         const char* message;
     };
+    std::vector<int> busyThenDenied(kRenameAttempts, EBUSY);
+    busyThenDenied.back() = EACCES;
     const std::vector<Row> rows = {
         {"free at once", {}, 200, 1, 0, "No error"},
         {"busy for two seconds", std::vector<int>(20, EBUSY), 200, 21, 20, "No error"},
@@ -51,7 +47,7 @@ TEST(RenameRetry, OutcomesOfStagedFailures) {
          kRenameAttempts, "rename error lasterror=[16]"},
         {"denied for good", std::vector<int>(kRenameAttempts, EACCES), -1, kRenameAttempts, 0,
          "rename error lasterror=[13]"},
-        {"busy, then denied at the end", busyThenDenied(), -1, kRenameAttempts, kRenameAttempts - 1,
+        {"busy, then denied at the end", busyThenDenied, -1, kRenameAttempts, kRenameAttempts - 1,
          "rename error lasterror=[13]"},
     };
     for (const Row& row : rows) {

