@@ -116,6 +116,9 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
         {"not found", 404, "{" + text + "}", Page::kNone, kUntouched,
          "advert: request code=404, nothing shown"},
         {"not JSON", 200, "<html>", Page::kNone, kUntouched, "advert: answer unreadable"},
+        {"array root", 200, "[{\"type\":0}]", Page::kNone, kUntouched, "advert: answer unreadable"},
+        {"member of wrong type", 200, R"({"type":0,"context":["x"]})", Page::kNone, kUntouched,
+         "advert: answer unreadable"},
         {"type 0 without context", 200, R"({"type":0,"title":"t"})", Page::kNone, kUntouched,
          "advert: text advert without text, nothing shown"},
         {"type 0 with context", 200, R"({"type":0,)" + text + "}", Page::kText, kUntouched,
@@ -128,6 +131,14 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
          "advert: picture advert shown"},
         {"type 2", 200, R"({"type":2,)" + text + "}", Page::kNone, kUntouched,
          "advert: type 2, nothing shown"},
+        {"null", 200, "null", Page::kNone, kUntouched,
+         "advert: text advert without text, nothing shown"},
+        {"type true", 200, R"({"type":true,)" + pictureAdvert + "}", Page::kPicture, kNewPicture,
+         "advert: picture advert shown"},
+        {"type 1.7", 200, R"({"type":1.7,)" + pictureAdvert + "}", Page::kPicture, kNewPicture,
+         "advert: picture advert shown"},
+        {"type as text", 200, R"({"type":"1",)" + pictureAdvert + "}", Page::kNone, kUntouched,
+         "advert: answer unreadable"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

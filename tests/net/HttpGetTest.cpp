@@ -79,6 +79,8 @@ TEST_F(HttpGetTest, StatusBodyAndTraceOfEachKindOfAnswer) {
         {http.url("/binary"), 200, "No error", everyByte(), ""},
         {http.url("/status/404"), 404, "No error", error,
          "[curl send msg error: pRes=No error, lResCode=404 \n]"},
+        {http.url("/status/500"), 500, "No error", error,
+         "[curl send msg error: pRes=No error, lResCode=500 \n]"},
         {http.url("/hop1"), 200, "No error", kUserAgent, ""},
         {https.url("/advert"), 200, "No error", "{}", ""},
         {"file:///etc/hostname", 1, "Unsupported protocol", "", std::nullopt},
