@@ -203,6 +203,11 @@ TEST_F(X11, UndecoratedOutOfTheTaskbarAndNotResizable) {
     std::string props = run("xprop -id " + id);
     EXPECT_NE(props.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << props;
     EXPECT_NE(props.find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos) << props;
+    // What desktop tools find it by: class, process and icon.
+    EXPECT_NE(props.find("WM_CLASS(STRING) = \"FloatDlg\""), std::string::npos) << props;
+    EXPECT_NE(props.find("_NET_WM_PID(CARDINAL) = " + std::to_string(::getpid())),
+              std::string::npos);
+    EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL) = "), std::string::npos);
     std::string clients = run("xprop -root _NET_CLIENT_LIST");
     EXPECT_EQ(clients.find(std::to_string(std::stoul(id, nullptr, 0))), std::string::npos);
 }
