@@ -9,31 +9,10 @@
 
 #include <cerrno>
 
+#include "util/FileDescriptor.h"
+
 namespace kestrova {
 namespace {
-
-// Closes a descriptor at the end of the scope unless it has been handed on.
-class FdOwner {
-public:
-    explicit FdOwner(int fd) : m_fd(fd) {}
-    ~FdOwner() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FdOwner(const FdOwner&) = delete;
-    FdOwner& operator=(const FdOwner&) = delete;
-
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // The folder part of path ("." for a bare name, "/" for a name directly under the root)
 // and the name after the last "/".
@@ -53,7 +32,7 @@ SplitPath splitPath(const std::string& path) {
 int openOwnFolder(const std::string& folder, int& error) {
     // O_NOFOLLOW refuses a link in the last component only; the parents are the system's
     // (the temporary folder) or the caller's choice.
-    FdOwner fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0) {
         error = errno;
         return -1;
@@ -95,15 +74,16 @@ int openPrivateAppend(FILE** file, const std::string& path) {
     const SplitPath parts = splitPath(path);
 
     int error = 0;
-    const FdOwner folder(openOwnFolder(parts.folder, error));
+    const FileDescriptor folder(openOwnFolder(parts.folder, error));
     if (folder.get() < 0) {
         errno = error;
         return error;
     }
     // O_NONBLOCK keeps a FIFO planted under the file's name from hanging the open; it has
     // no effect on a regular file's writes.
-    FdOwner fd(::openat(folder.get(), parts.name.c_str(),
-                        O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    FileDescriptor fd(::openat(folder.get(), parts.name.c_str(),
+                               O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                               0600));
     if (fd.get() < 0) {
         error = errno;
         return error;

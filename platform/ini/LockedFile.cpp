@@ -78,26 +78,6 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-        m_fd = other.release();
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (m_fd >= 0) {
-        close(m_fd);
-    }
-}
-
-int FileDescriptor::release() {
-    return std::exchange(m_fd, -1);
-}
-
 std::optional<std::string> readWholeFile(const std::string& path) {
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {

@@ -15,29 +15,12 @@
 #include <string_view>
 #include <utility>
 
+#include "util/FileDescriptor.h"
+
 namespace kestrova {
 
 // Files larger than this are refused rather than read into memory.
 constexpr std::size_t kMaxLockedFileBytes = 16 * 1024 * 1024;
-
-// Owns a file descriptor.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int release();
-
-private:
-    int m_fd = -1;
-};
 
 // The whole content of the regular file at path; nothing when it cannot be opened or read,
 // is not a regular file, or is larger than kMaxLockedFileBytes.

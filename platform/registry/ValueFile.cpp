@@ -11,24 +11,10 @@
 #include <cerrno>
 #include <iterator>
 
+#include "util/FileDescriptor.h"
+
 namespace kestrova::registry {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 LONG errorFromErrno(int error) {
     return (error == EACCES || error == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
