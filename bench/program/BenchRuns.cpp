@@ -153,14 +153,16 @@ Figures BenchRuns::measure(Child& child, Seen& seen) const {
     return f;
 }
 
+// Every run starts from a screen watch that has forgotten the previous run's windows.
+ChildSpec BenchRuns::spec(std::vector<std::string> argv, const char* errName, bool capture) {
+    m_screen.forget();
+    return {std::move(argv), runEnvironment(), (m_root / errName).string(), capture};
+}
+
 Figures BenchRuns::programNoAdvert() {
     const std::string shown = "[CONFIG]\nlast_adv_time=" + m_shownTime + "\n";
     writeFile(config(), shown);
-    m_screen.forget();
-    Child child({{(m_runDir / "kestrova-advert").string()},
-                 runEnvironment(),
-                 (m_root / "program.err").string(),
-                 false});
+    Child child(spec({(m_runDir / "kestrova-advert").string()}, "program.err", false));
     Seen seen;
     m_screen.follow(child, seen, never, kRunLimitMs);
     const bool exited = exitedCleanly(child);
@@ -171,13 +173,10 @@ Figures BenchRuns::programNoAdvert() {
 }
 
 Figures BenchRuns::curlNoAdvert() {
-    m_screen.forget();
     const std::string url =
         "http://127.0.0.1:" + std::to_string(m_port) + "/advert?time=" + m_shownTime;
-    Child child({{m_paths.curl, "-s", "-o", "/dev/null", "-w", "%{http_code}", url},
-                 runEnvironment(),
-                 (m_root / "curl.err").string(),
-                 true});
+    Child child(
+        spec({m_paths.curl, "-s", "-o", "/dev/null", "-w", "%{http_code}", url}, "curl.err", true));
     Seen seen;
     m_screen.follow(child, seen, never, kRunLimitMs);
     const bool exited = exitedCleanly(child);
@@ -191,11 +190,7 @@ Figures BenchRuns::programTextAdvert() {
     // Without a display time the server answers with its advert.
     std::error_code ignored;
     fs::remove(config(), ignored);
-    m_screen.forget();
-    Child child({{(m_runDir / "kestrova-advert").string()},
-                 runEnvironment(),
-                 (m_root / "program.err").string(),
-                 false});
+    Child child(spec({(m_runDir / "kestrova-advert").string()}, "program.err", false));
     Seen seen;
     m_screen.follow(
         child, seen, [](const Seen& s) { return s.restNs >= 0; }, kRunLimitMs);
@@ -206,11 +201,7 @@ Figures BenchRuns::programTextAdvert() {
 }
 
 Figures BenchRuns::floorProgram() {
-    m_screen.forget();
-    Child child({{m_paths.floor.string(), m_paths.picture.string()},
-                 runEnvironment(),
-                 (m_root / "floor.err").string(),
-                 true});
+    Child child(spec({m_paths.floor.string(), m_paths.picture.string()}, "floor.err", true));
     Seen seen;
     m_screen.follow(child, seen, never, kRunLimitMs);
     const bool exited = exitedCleanly(child);
@@ -225,11 +216,7 @@ Figures BenchRuns::floorProgram() {
 }
 
 Figures BenchRuns::yadText() {
-    m_screen.forget();
-    Child child({{m_paths.yad, "--title=bench", kYadText},
-                 runEnvironment(),
-                 (m_root / "yad.err").string(),
-                 false});
+    Child child(spec({m_paths.yad, "--title=bench", kYadText}, "yad.err", false));
     Seen seen;
     m_screen.follow(
         child, seen, [](const Seen& s) { return s.mapNs >= 0; }, kRunLimitMs);

@@ -51,6 +51,7 @@ private:
     void startServer();
     std::filesystem::path config() const { return m_runDir / "config.ini"; }
     std::vector<std::string> runEnvironment() const;
+    ChildSpec spec(std::vector<std::string> argv, const char* errName, bool capture);
     Figures measure(Child& child, Seen& seen) const;
 
     Paths m_paths;
