@@ -1,3 +1,5 @@
+// The display-time store over the settings-file calls: the path beside the executable,
+// the stored value read back as it is, and the current time written in decimal.
 #include "advert/DisplayTimeStore.h"
 
 #include <charconv>

@@ -37,10 +37,6 @@ ClusterCurl::~ClusterCurl() {
 }
 
 void ClusterCurl::cleanup() {
-    if (m_pHeaders != nullptr) {
-        curl_slist_free_all(m_pHeaders);
-        m_pHeaders = nullptr;
-    }
     if (m_pCurl != nullptr) {
         curl_easy_cleanup(m_pCurl);
         m_pCurl = nullptr;

@@ -71,7 +71,6 @@ private:
     std::int32_t m_nConnectTimeout = 30;
     std::int32_t m_nTimeout = 3600;
     CURL* m_pCurl = nullptr;
-    curl_slist* m_pHeaders = nullptr;
     std::int32_t m_nProgressCookie = 0;
     IProgressSink* m_pProgressSink = nullptr;
     const std::atomic<bool>* m_pStopFlag = nullptr;

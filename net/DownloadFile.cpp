@@ -10,6 +10,7 @@
 #include "net/ClusterCurl.h"
 #include "net/DebugTrace.h"
 #include "net/RenameRetry.h"
+#include "util/BoundedFormat.h"
 
 namespace {
 

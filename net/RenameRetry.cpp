@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "net/DebugTrace.h"
+#include "util/BoundedFormat.h"
 
 namespace kestrova {
 

@@ -1,3 +1,4 @@
+// Adopting the user's locale at start, with UTF-8 in place of plain ASCII.
 #include "util/Locale.h"
 
 #include <clocale>

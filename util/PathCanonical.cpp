@@ -1,3 +1,4 @@
+// The lexical removal of "." and ".." segments from a path.
 #include "util/PathCanonical.h"
 
 #include <string_view>

@@ -1,3 +1,5 @@
+// The runs of the whole-program benchmark: the pop-up, curl, the Xlib floor and yad,
+// each started beside the shared advert server and watched on the display.
 #include "bench/program/BenchRuns.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// Starting, waiting for and stopping one benchmarked program by fork, exec and a pidfd.
 #include "bench/program/ChildProcess.h"
 
 #include <fcntl.h>

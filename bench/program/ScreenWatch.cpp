@@ -1,3 +1,5 @@
+// The driver's own X connection watching the display: maps, moves and first damage of
+// the benchmarked program's window.
 #include "bench/program/ScreenWatch.h"
 
 #include <X11/Xatom.h>

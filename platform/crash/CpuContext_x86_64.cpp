@@ -1,3 +1,5 @@
+// The crashing thread's x86-64 registers from the signal's context, and the CPU
+// identification the dump's system information carries.
 #include <cpuid.h>
 #include <ucontext.h>
 

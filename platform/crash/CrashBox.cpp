@@ -1,3 +1,5 @@
+// The crash box process: prepared at installation, started with a bare clone and execve
+// when a crash is reported, and recognised at the start of the fresh process.
 #include "platform/crash/CrashBox.h"
 
 #include <sys/syscall.h>

@@ -1,3 +1,5 @@
+// The module list of the dump: ELF images found in the parsed mappings, each with its
+// extent, its build id and its name as UTF-16.
 #include "platform/crash/DumpModules.h"
 
 #include "platform/crash/ElfBuildId.h"

@@ -1,3 +1,5 @@
+// Positioned, signal-safe writing of the dump file: the first failure sticks, and gaps
+// of unreadable memory are written as zeros.
 #include "platform/crash/DumpOutput.h"
 
 #include <sys/syscall.h>

@@ -1,3 +1,4 @@
+// The GNU build id of a mapped ELF image, read through its program headers in memory.
 #include "platform/crash/ElfBuildId.h"
 
 #include <elf.h>

@@ -1,3 +1,4 @@
+// Parsing /proc/self/maps into ranges without allocating, for the signal handler.
 #include "platform/crash/ProcMaps.h"
 
 namespace kestrova {

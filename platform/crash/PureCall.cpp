@@ -1,3 +1,4 @@
+// The process's own __cxa_pure_virtual and the handler it calls.
 #include "platform/crash/PureCall.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// Whole-file reads and the flock-serialised, atomic replacement of settings files.
 #include "platform/ini/LockedFile.h"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// The private-profile format on a file's bytes: finding a value, and splicing a new one
+// in while every other byte is kept.
 #include "platform/ini/ProfileText.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The loopback HTTP and HTTPS servers of the transfer tests, on ports the kernel picks.
 #include "tests/net/LoopbackServers.h"
 
 #include <openssl/evp.h>

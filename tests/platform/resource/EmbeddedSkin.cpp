@@ -1,3 +1,4 @@
+// Opening the skin archive linked into the test program, and decoding its pictures.
 #include "tests/platform/resource/EmbeddedSkin.h"
 
 #include "platform/resource/Resource.h"
