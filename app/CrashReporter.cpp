@@ -1,3 +1,5 @@
+// The crash reporter's installation and undo, its exception filter (dump, then the box
+// process) and the pure-call handler that turns a pure virtual call into an exception.
 #include "app/CrashReporter.h"
 
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include "platform/crash/MiniDump.h"
 #include "platform/crash/PureCall.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/host/X11Host.h"
 #include "util/Locale.h"
 #include "util/StaticOrder.h"
 
@@ -85,6 +88,7 @@ void showRequestedCrashBox() {
         return;
     }
     adoptProcessLocale();
+    ui::installBackend(ui::createX11Backend());
     const CrashBoxRequest& request = *requestedBox();
     if (MessageBoxW(nullptr, request.text.c_str(), request.caption.c_str(), MB_OK) == 0) {
         writeCrashBoxTextToStderr(request.text);

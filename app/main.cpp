@@ -7,7 +7,8 @@
 #include "app/WorkFolder.h"
 #include "log/CLog.h"
 #include "log/LogLine.h"
-#include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UITrace.h"
+#include "platform/ui/host/X11Host.h"
 #include "ui/FloatDlg.h"
 #include "util/Locale.h"
 #include "util/TextConvert.h"
@@ -35,11 +36,14 @@ int main() {
     kestrova::adoptProcessLocale();
     kestrova::enterExeDir();
     CLog::GetInstance()->Init(wideToAnsi(kestrova::prepareWorkFolder()).c_str());
+    // Nobody watches a pop-up's standard error: what goes wrong in the window goes to the log.
+    kestrova::ui::setTraceSink(kestrova::logLine);
 
-    // There is no module handle; the library finds the skin embedded in the executable.
+    // There is no module handle; the window finds the skin embedded in the executable.
     CPaintManagerUI::SetInstance(nullptr);
     CPaintManagerUI::SetResourcePath(
         (CPaintManagerUI::GetInstancePath() + L"AdvertisingSkin").GetData());
+    kestrova::ui::installBackend(kestrova::ui::createX11Backend());
     CWndShadow::Initialize(nullptr);
     if (!kestrova::ui::backend().isNative()) {
         return endWithoutWindow("no display");

@@ -46,12 +46,4 @@ std::wstring quoteLink(std::wstring_view link) {
     return quoted;
 }
 
-RECT usableArea() {
-    RECT area{};
-    if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) {
-        return area;
-    }
-    return primaryMonitorRect();
-}
-
 }  // namespace kestrova

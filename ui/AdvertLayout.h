@@ -44,8 +44,4 @@ SIZE fitInside(SIZE size, SIZE limit);
 // first, then the end of the link).
 std::wstring quoteLink(std::wstring_view link);
 
-// The rectangle a window may occupy: the work area, or the primary monitor when the
-// work area cannot be read.
-RECT usableArea();
-
 }  // namespace kestrova

@@ -40,7 +40,7 @@ void CFloatDlg::ShowTextAdvert(LPCTSTR title, LPCTSTR text, LPCTSTR link) {
 
     // Without its label the text has nowhere to go; the window keeps its minimum height.
     int measured = 0;
-    int maxHeight = areaSize(kestrova::usableArea()).cy;
+    int maxHeight = areaSize(kestrova::workAreaOrMonitor()).cy;
     auto* label = dynamic_cast<CLabelUI*>(m_pm.FindControl(L"msgLabel"));
     if (label && label->GetManager()) {
         CPaintManagerUI* pm = label->GetManager();
@@ -75,7 +75,7 @@ void CFloatDlg::ShowImageAdvert(LPCTSTR title, LPCTSTR picture, LPCTSTR link) {
         // Only the size was wanted; the label decodes the picture for itself.
         CRenderEngine::FreeImage(image);
     }
-    size = kestrova::fitInside(size, areaSize(kestrova::usableArea()));
+    size = kestrova::fitInside(size, areaSize(kestrova::workAreaOrMonitor()));
     m_nWidth = size.cx;
     m_nHeight = size.cy;
 
@@ -104,18 +104,10 @@ void CFloatDlg::StartSlideIn() {
 
 void CFloatDlg::SlideStep() {
     m_nTop -= kestrova::kSlideStepPixels;
-    RECT work{};
-    bool known = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != FALSE;
-    for (int retry = 0; !known && retry < kQueryRetries; ++retry) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        known = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != FALSE;
-    }
     // Without a work area the monitor's bottom is the best rest there is; a rest of 0
-    // would slide the window up to the top of the screen.
-    if (!known) {
-        work = kestrova::primaryMonitorRect();
-    }
-    // Recomputed on every tick, so the rest follows a panel that changes meanwhile.
+    // would slide the window up to the top of the screen. Recomputed on every tick, so the
+    // rest follows a panel that changes meanwhile.
+    const RECT work = kestrova::workAreaOrMonitor(kQueryRetries, std::chrono::milliseconds(1));
     int rest = work.bottom - m_nHeight;
     if (m_nTop <= rest) {
         m_nTop = rest;

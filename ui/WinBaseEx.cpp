@@ -1,6 +1,8 @@
 // Skin location, icon, shadow and the key filter of the program's skinned windows.
 #include "ui/WinBaseEx.h"
 
+#include "platform/resource/Resource.h"
+
 CWinBaseEx::CWinBaseEx() = default;
 CWinBaseEx::~CWinBaseEx() = default;
 
@@ -17,7 +19,13 @@ CDuiString CWinBaseEx::GetZIPFileName() const {
 }
 
 UINT CWinBaseEx::GetResourceID() const {
-    return kestrova::kSkinArchiveId;
+    return kestrova::kSkinResourceId;
+}
+
+std::span<const std::uint8_t> CWinBaseEx::GetProgramResource(ProgramResource kind, UINT id) const {
+    const std::string_view type =
+        kind == ProgramResource::Icon ? kestrova::kIconResourceType : kestrova::kSkinResourceType;
+    return kestrova::findResource(type, static_cast<int>(id));
 }
 
 LRESULT CWinBaseEx::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
@@ -30,7 +38,7 @@ LRESULT CWinBaseEx::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool
 }
 
 void CWinBaseEx::InitIconAndShadow() {
-    SetIcon(kestrova::kProgramIconId);
+    SetIcon(kestrova::kIconResourceId);
     m_pShadow = std::make_unique<CWndShadow>();
     m_pShadow->Create(GetHWND());
     m_pShadow->SetImage(L"shadow.png", RECT{16, 16, 16, 16}, RECT{0, 0, 0, 0});

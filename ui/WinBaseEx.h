@@ -1,7 +1,8 @@
 // CWinBaseEx: the base of the program's skinned windows. It points the library at the
-// skin package embedded in the program, gives the window the program icon and a drop
-// shadow, and keeps Enter and Escape from the library's default key handling (which
-// would close the window on Escape). A concrete window names its class and layout.
+// skin package embedded in the program (and hands it the program's resources), gives the
+// window the program icon and a drop shadow, and keeps Enter and Escape from the library's default
+// key handling (which would close the window on Escape). A concrete window names its class and
+// layout.
 #pragma once
 
 #include <memory>
@@ -27,14 +28,9 @@ public:
 
 protected:
     CDuiString GetSkinFolder() override;
+    // The resources embedded in the program (platform/resource).
+    std::span<const std::uint8_t> GetProgramResource(ProgramResource kind, UINT id) const override;
 
     // Null until InitIconAndShadow; a missing shadow picture just leaves no shadow.
     std::unique_ptr<CWndShadow> m_pShadow;
 };
-
-namespace kestrova {
-
-inline constexpr UINT kProgramIconId = 102;
-inline constexpr UINT kSkinArchiveId = 104;
-
-}  // namespace kestrova

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/resource/Resource.h"
 #include "platform/ui/UIlib.h"
 #include "platform/ui/host/X11Backend.h"
+#include "platform/ui/host/X11Host.h"
 
 namespace {
 
@@ -16,6 +18,9 @@ protected:
     CDuiString GetSkinFile() override { return L"FloatDlg.xml"; }
     UILIB_RESOURCETYPE GetResourceType() const override { return UILIB_ZIPRESOURCE; }
     UINT GetResourceID() const override { return 104; }
+    std::span<const std::uint8_t> GetProgramResource(ProgramResource, UINT id) const override {
+        return kestrova::findResource(kestrova::kSkinResourceType, static_cast<int>(id));
+    }
 };
 
 long long monotonicNs() {
@@ -27,6 +32,7 @@ long long monotonicNs() {
 }  // namespace
 
 int main() {
+    kestrova::ui::installBackend(kestrova::ui::createX11Backend());
     auto* native = dynamic_cast<kestrova::ui::x11::X11Backend*>(&kestrova::ui::backend());
     if (!native) {
         std::fprintf(stderr, "no display\n");

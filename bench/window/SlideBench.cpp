@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/UIBackend.h"
+#include "platform/ui/host/X11Host.h"
 #include "ui/AdvertLayout.h"
 #include "ui/FloatDlg.h"
 
@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::string picture = tallPicture(320, 1300);
     std::wstring wpicture(picture.begin(), picture.end());
+    kestrova::ui::installBackend(kestrova::ui::createX11Backend());
     std::printf("backend: %s\n", kestrova::ui::backend().isNative() ? "native" : "headless");
     std::printf("%-8s %-6s %-9s %-6s %-11s %-10s %-9s %-9s\n", "window", "run", "designed", "ticks",
                 "median ms", "worst ms", "cpu ms", "wall ms");

@@ -95,7 +95,7 @@ private:
         m_pm.SetClientSize(SIZE{kWidth, height});
         m_pm.AttachDialog(root);
         m_pm.AddNotifier(this);
-        RECT work = kestrova::ui::backend().workArea().value_or(kestrova::primaryMonitorRect());
+        RECT work = kestrova::workAreaOrMonitor();
         int x = work.left + (work.right - work.left - kWidth) / 2;
         int y = work.top + (work.bottom - work.top - height) / 2;
         MoveWindow(m_hWnd, x, y, kWidth, height, TRUE);

@@ -64,6 +64,15 @@ std::optional<int> parseInt(std::wstring_view text) {
     return value;
 }
 
+std::optional<int> parseCount(std::wstring_view text) {
+    auto value = parseInt(text);
+    return value && *value >= 0 ? value : std::nullopt;
+}
+
+std::optional<std::wstring> parseText(std::wstring_view text) {
+    return std::wstring(text);
+}
+
 std::optional<RECT> parseRect(std::wstring_view text) {
     auto v = parseInts(text, 4);
     if (!v) {
@@ -159,6 +168,13 @@ ImageSpecResult parseImageSpec(std::wstring_view text) {
         return {std::nullopt, "image string names no file"};
     }
     return {spec, {}};
+}
+
+std::optional<std::wstring> parseImageAttribute(std::wstring_view text) {
+    if (!text.empty() && !parseImageSpec(text).spec) {
+        return std::nullopt;
+    }
+    return std::wstring(text);
 }
 
 }  // namespace kestrova::ui

@@ -12,6 +12,10 @@
 namespace kestrova::ui {
 
 std::optional<int> parseInt(std::wstring_view text);
+// An integer of 0 or more.
+std::optional<int> parseCount(std::wstring_view text);
+// Any text, as it is (for names and texts, which have no syntax).
+std::optional<std::wstring> parseText(std::wstring_view text);
 // "l,t,r,b" with exactly four integers.
 std::optional<RECT> parseRect(std::wstring_view text);
 // "cx,cy" with exactly two integers.
@@ -40,5 +44,7 @@ struct ImageSpecResult {
     std::string error;
 };
 ImageSpecResult parseImageSpec(std::wstring_view text);
+// An image attribute's value as it is: empty (no picture) or a well-formed image string.
+std::optional<std::wstring> parseImageAttribute(std::wstring_view text);
 
 }  // namespace kestrova::ui

@@ -1,7 +1,11 @@
-// The seam between the library and a windowing system. The X11 host implements it for a
-// real display; the headless backend keeps windows as plain records so the library runs
-// (and is tested) without one. Coordinates are the design's pixels; a backend that
-// scales for the screen does so on its side.
+// The seam between the library and a windowing system. The library never picks one: the
+// program installs its backend (the X11 host, platform/ui/host/X11Host.h) before it makes
+// a window, and without one the headless backend keeps windows as plain records, so the
+// library runs (and is tested) without a display and without X11 linked at all.
+// Coordinates are the design's pixels; a backend that scales for the screen does so on
+// its side.
+//
+//   kestrova::ui::installBackend(kestrova::ui::createX11Backend());
 #pragma once
 
 #include <memory>
@@ -38,7 +42,6 @@ public:
     virtual RECT getWindowRect(HWND handle) const = 0;
     virtual void showWindow(HWND handle, bool show, bool topmost) = 0;
     virtual bool isWindowVisible(HWND handle) const = 0;
-    virtual void setCaption(HWND handle, const std::wstring& caption) = 0;
     virtual void setIcon(HWND handle, const TImageInfo& icon) = 0;
     // The style bits that matter natively: whether the window may be resized.
     virtual void setStyle(HWND handle, DWORD style) = 0;
@@ -60,12 +63,11 @@ public:
     virtual void wake() {}
 };
 
-// The backend in use. The first call picks the native host when a display can be
-// opened and the headless backend otherwise.
+// The installed backend; the headless one when none was installed.
 Backend& backend();
-// Installs a backend (tests install the headless one). Only while no window exists.
-void useBackend(std::unique_ptr<Backend> backend);
-// Provided by the host: the native backend, or null when there is no display.
-std::unique_ptr<Backend> createNativeBackend();
+// Makes backend the one every window uses from now on; null installs a fresh headless
+// backend. Only while no window exists: a backend knows nothing of windows made on
+// another (asserted).
+void installBackend(std::unique_ptr<Backend> backend);
 
 }  // namespace kestrova::ui

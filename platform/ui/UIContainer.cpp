@@ -3,15 +3,16 @@
 
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIPainter.h"
+#include "platform/ui/UITrace.h"
 
 using kestrova::ui::AttrResult;
 
 CContainerUI::~CContainerUI() = default;
 
 bool CContainerUI::Add(CControlUI* control) {
-    if (!control) {
-        return false;
-    }
+    KESTROVA_UI_ASSERT(control != nullptr,
+                       "Add(nullptr): pass the control to add (made with new; the container "
+                       "owns it from then on)");
     m_items.emplace_back(control);
     control->SetManager(m_pManager, this);
     if (m_pManager) {
@@ -25,15 +26,6 @@ CControlUI* CContainerUI::GetItemAt(int index) const {
         return nullptr;
     }
     return m_items[static_cast<size_t>(index)].get();
-}
-
-int CContainerUI::GetItemIndex(CControlUI* control) const {
-    for (int i = 0; i < GetCount(); ++i) {
-        if (m_items[static_cast<size_t>(i)].get() == control) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {

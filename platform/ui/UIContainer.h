@@ -15,11 +15,11 @@ public:
 
     LPCTSTR GetClass() const override { return L"ContainerUI"; }
 
-    // Takes ownership of control.
-    bool Add(CControlUI* control);
+    // Takes ownership of control (which must not be null). Virtual: a layout may decide
+    // how a new child shows (a tab layout shows only its selected page).
+    virtual bool Add(CControlUI* control);
     int GetCount() const { return static_cast<int>(m_items.size()); }
     CControlUI* GetItemAt(int index) const;
-    int GetItemIndex(CControlUI* control) const;
 
     void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
     void SetPos(RECT rc) override;

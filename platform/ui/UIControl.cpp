@@ -1,8 +1,6 @@
 // The control base: attributes, background painting and hit testing.
 #include "platform/ui/UIControl.h"
 
-#include <cstdio>
-
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIPainter.h"
 
@@ -71,76 +69,29 @@ void CControlUI::Invalidate() {
 
 AttrResult CControlUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     using namespace kestrova::ui;
-    std::wstring_view n = name ? name : L"";
-    std::wstring_view v = value ? value : L"";
-    auto setInt = [&](auto apply) {
-        auto parsed = parseInt(v);
-        if (!parsed || *parsed < 0)
-            return AttrResult::Invalid;
-        apply(*parsed);
-        return AttrResult::Applied;
+    using C = CControlUI;
+    // Every attribute a control of any class takes, with how its value is read and applied.
+    static constexpr AttributeHandler<C> kAttributes[] = {
+        {L"name",
+         readAndSet<C, parseText, [](C& c, const std::wstring& t) { c.SetName(t.c_str()); }>},
+        {L"text",
+         readAndSet<C, parseText, [](C& c, const std::wstring& t) { c.SetText(t.c_str()); }>},
+        {L"pos", readAndSet<C, parseRect, [](C& c, RECT rc) { c.m_rcFloat = rc; }>},
+        {L"width", readAndSet<C, parseCount, [](C& c, int n) { c.SetFixedWidth(n); }>},
+        {L"height", readAndSet<C, parseCount, [](C& c, int n) { c.SetFixedHeight(n); }>},
+        {L"minwidth", readAndSet<C, parseCount, [](C& c, int n) { c.m_cxyMin.cx = n; }>},
+        {L"maxwidth", readAndSet<C, parseCount, [](C& c, int n) { c.m_cxyMax.cx = n; }>},
+        {L"minheight", readAndSet<C, parseCount, [](C& c, int n) { c.m_cxyMin.cy = n; }>},
+        {L"maxheight", readAndSet<C, parseCount, [](C& c, int n) { c.m_cxyMax.cy = n; }>},
+        {L"float", readAndSet<C, parseBool, [](C& c, bool on) { c.m_bFloat = on; }>},
+        {L"mouse", readAndSet<C, parseBool, [](C& c, bool on) { c.m_bMouseEnabled = on; }>},
+        {L"enabled", readAndSet<C, parseBool, [](C& c, bool on) { c.m_bEnabled = on; }>},
+        {L"visible", readAndSet<C, parseBool, [](C& c, bool on) { c.SetVisible(on); }>},
+        {L"bkcolor", readAndSet<C, parseColor, [](C& c, DWORD argb) { c.SetBkColor(argb); }>},
+        {L"bkimage", readAndSet<C, parseImageAttribute,
+                                [](C& c, const std::wstring& t) { c.SetBkImage(t.c_str()); }>},
     };
-    auto setBool = [&](bool& target) {
-        auto parsed = parseBool(v);
-        if (!parsed)
-            return AttrResult::Invalid;
-        target = *parsed;
-        return AttrResult::Applied;
-    };
-    if (n == L"name") {
-        SetName(value);
-        return AttrResult::Applied;
-    }
-    if (n == L"text") {
-        SetText(value);
-        return AttrResult::Applied;
-    }
-    if (n == L"pos") {
-        auto rc = parseRect(v);
-        if (!rc)
-            return AttrResult::Invalid;
-        m_rcFloat = *rc;
-        return AttrResult::Applied;
-    }
-    if (n == L"width")
-        return setInt([this](int x) { SetFixedWidth(x); });
-    if (n == L"height")
-        return setInt([this](int x) { SetFixedHeight(x); });
-    if (n == L"minwidth")
-        return setInt([this](int x) { m_cxyMin.cx = x; });
-    if (n == L"maxwidth")
-        return setInt([this](int x) { m_cxyMax.cx = x; });
-    if (n == L"minheight")
-        return setInt([this](int x) { m_cxyMin.cy = x; });
-    if (n == L"maxheight")
-        return setInt([this](int x) { m_cxyMax.cy = x; });
-    if (n == L"float")
-        return setBool(m_bFloat);
-    if (n == L"mouse")
-        return setBool(m_bMouseEnabled);
-    if (n == L"enabled")
-        return setBool(m_bEnabled);
-    if (n == L"visible") {
-        auto parsed = parseBool(v);
-        if (!parsed)
-            return AttrResult::Invalid;
-        SetVisible(*parsed);
-        return AttrResult::Applied;
-    }
-    if (n == L"bkcolor") {
-        auto colour = parseColor(v);
-        if (!colour)
-            return AttrResult::Invalid;
-        SetBkColor(*colour);
-        return AttrResult::Applied;
-    }
-    if (n == L"bkimage") {
-        if (!v.empty() && !parseImageSpec(v).spec)
-            return AttrResult::Invalid;
-        SetBkImage(value);
-        return AttrResult::Applied;
-    }
-    return AttrResult::Unknown;
+    return applyAttribute(kAttributes, *this, name, value);
 }
 
 void CControlUI::CollectImages(std::vector<CDuiString>& out) const {

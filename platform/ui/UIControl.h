@@ -4,7 +4,9 @@
 // draw through a Painter and talk to their CPaintManagerUI.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui/UIAttributes.h"
@@ -18,6 +20,35 @@ class Painter;
 // Outcome of setting an attribute by name, so the markup builder can say which
 // attribute of which element was wrong.
 enum class AttrResult { Applied, Unknown, Invalid };
+
+// One row of a control class's attribute table: the name and how a value applies.
+template <class Control>
+struct AttributeHandler {
+    std::wstring_view name;
+    AttrResult (*apply)(Control& control, std::wstring_view value);
+};
+
+// A handler whose value read gives (nothing for a malformed one: Invalid) and set applies.
+template <class Control, auto read, auto set>
+AttrResult readAndSet(Control& control, std::wstring_view value) {
+    auto parsed = read(value);
+    if (!parsed)
+        return AttrResult::Invalid;
+    set(control, *parsed);
+    return AttrResult::Applied;
+}
+
+// Runs the table's handler for name; Unknown when the table has none.
+template <class Control, std::size_t N>
+AttrResult applyAttribute(const AttributeHandler<Control> (&table)[N], Control& control,
+                          LPCTSTR name, LPCTSTR value) {
+    const std::wstring_view wanted = name ? name : L"";
+    for (const AttributeHandler<Control>& row : table) {
+        if (row.name == wanted)
+            return row.apply(control, value ? value : L"");
+    }
+    return AttrResult::Unknown;
+}
 }  // namespace kestrova::ui
 
 // Input as the paint manager hands it to the control under the pointer (or to the one

@@ -35,11 +35,6 @@ bool HeadlessBackend::isWindowVisible(HWND handle) const {
     return it != m_windows.end() && it->second.visible;
 }
 
-void HeadlessBackend::setCaption(HWND handle, const std::wstring& caption) {
-    if (auto it = m_windows.find(handle); it != m_windows.end())
-        it->second.params.caption = caption;
-}
-
 void HeadlessBackend::setIcon(HWND handle, const TImageInfo&) {
     if (auto it = m_windows.find(handle); it != m_windows.end())
         it->second.hasIcon = true;

@@ -29,7 +29,6 @@ public:
     RECT getWindowRect(HWND handle) const override;
     void showWindow(HWND handle, bool show, bool topmost) override;
     bool isWindowVisible(HWND handle) const override;
-    void setCaption(HWND handle, const std::wstring& caption) override;
     void setIcon(HWND handle, const TImageInfo& icon) override;
     void setStyle(HWND handle, DWORD style) override;
     void invalidate(HWND handle) override;

@@ -21,53 +21,60 @@ RECT CLabelUI::GetTextRect() const {
                 m_rcItem.right - m_rcTextPadding.right, m_rcItem.bottom - m_rcTextPadding.bottom};
 }
 
+namespace {
+
+// Readers of the label's own value syntaxes.
+std::optional<int> parseFontIndex(std::wstring_view v) {
+    auto index = kestrova::ui::parseInt(v);
+    return index && *index >= -1 ? index : std::nullopt;
+}
+std::optional<UINT> parseAlign(std::wstring_view v) {
+    if (v == L"left")
+        return DT_LEFT;
+    if (v == L"center")
+        return DT_CENTER;
+    if (v == L"right")
+        return DT_RIGHT;
+    return std::nullopt;
+}
+std::optional<UINT> parseVAlign(std::wstring_view v) {
+    if (v == L"top")
+        return DT_TOP;
+    if (v == L"center")
+        return DT_VCENTER;
+    if (v == L"bottom")
+        return DT_BOTTOM;
+    return std::nullopt;
+}
+
+}  // namespace
+
 AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     using namespace kestrova::ui;
-    std::wstring_view n = name ? name : L"";
-    std::wstring_view v = value ? value : L"";
-    if (n == L"font") {
-        auto index = parseInt(v);
-        if (!index || *index < -1)
-            return AttrResult::Invalid;
-        SetFont(*index);
-        return AttrResult::Applied;
-    }
-    if (n == L"textcolor" || n == L"disabledtextcolor") {
-        auto colour = parseColor(v);
-        if (!colour)
-            return AttrResult::Invalid;
-        (n == L"textcolor" ? m_dwTextColor : m_dwDisabledTextColor) = *colour;
-        Invalidate();
-        return AttrResult::Applied;
-    }
-    if (n == L"textpadding") {
-        auto rc = parseRect(v);
-        if (!rc)
-            return AttrResult::Invalid;
-        m_rcTextPadding = *rc;
-        return AttrResult::Applied;
-    }
-    if (n == L"align") {
-        UINT bits = v == L"left"     ? DT_LEFT
-                    : v == L"center" ? DT_CENTER
-                    : v == L"right"  ? DT_RIGHT
-                                     : ~0u;
-        if (bits == ~0u)
-            return AttrResult::Invalid;
-        m_uTextStyle = (m_uTextStyle & ~(DT_CENTER | DT_RIGHT)) | bits;
-        return AttrResult::Applied;
-    }
-    if (n == L"valign") {
-        UINT bits = v == L"top"      ? DT_TOP
-                    : v == L"center" ? DT_VCENTER
-                    : v == L"bottom" ? DT_BOTTOM
-                                     : ~0u;
-        if (bits == ~0u)
-            return AttrResult::Invalid;
-        m_uTextStyle = (m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM)) | bits;
-        return AttrResult::Applied;
-    }
-    return CControlUI::SetAttribute(name, value);
+    using L = CLabelUI;
+    // What a label adds to the attributes of every control.
+    static constexpr AttributeHandler<L> kAttributes[] = {
+        {L"font", readAndSet<L, parseFontIndex, [](L& l, int index) { l.SetFont(index); }>},
+        {L"textcolor", readAndSet<L, parseColor, [](L& l, DWORD argb) { l.SetTextColor(argb); }>},
+        {L"disabledtextcolor", readAndSet<L, parseColor,
+                                          [](L& l, DWORD argb) {
+                                              l.m_dwDisabledTextColor = argb;
+                                              l.Invalidate();
+                                          }>},
+        {L"textpadding", readAndSet<L, parseRect, [](L& l, RECT rc) { l.m_rcTextPadding = rc; }>},
+        {L"align", readAndSet<L, parseAlign,
+                              [](L& l, UINT bits) {
+                                  l.m_uTextStyle =
+                                      (l.m_uTextStyle & ~(DT_CENTER | DT_RIGHT)) | bits;
+                              }>},
+        {L"valign", readAndSet<L, parseVAlign,
+                               [](L& l, UINT bits) {
+                                   l.m_uTextStyle =
+                                       (l.m_uTextStyle & ~(DT_VCENTER | DT_BOTTOM)) | bits;
+                               }>},
+    };
+    AttrResult result = applyAttribute(kAttributes, *this, name, value);
+    return result == AttrResult::Unknown ? CControlUI::SetAttribute(name, value) : result;
 }
 
 void CLabelUI::PaintText(kestrova::ui::Painter& painter) {
@@ -82,7 +89,7 @@ bool CButtonUI::Activate() {
     if (!m_bEnabled || !m_pManager) {
         return false;
     }
-    m_pManager->SendNotify(this, L"click");
+    m_pManager->SendNotify(this, DUI_MSGTYPE_CLICK);
     return true;
 }
 

@@ -124,7 +124,7 @@ bool CTabLayoutUI::SelectItem(int index, bool triggerEvent, bool invalidate) {
     SetPos(m_rcItem);
     if (m_pManager) {
         if (triggerEvent)
-            m_pManager->SendNotify(this, L"tabselect", index);
+            m_pManager->SendNotify(this, DUI_MSGTYPE_TABSELECT, index);
         if (invalidate)
             Invalidate();
     }

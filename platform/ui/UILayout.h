@@ -25,7 +25,7 @@ class CTabLayoutUI : public CContainerUI {
 public:
     LPCTSTR GetClass() const override { return L"TabLayoutUI"; }
 
-    bool Add(CControlUI* control);
+    bool Add(CControlUI* control) override;
     int GetCurSel() const { return m_iCurSel; }
     // Shows page index. triggerEvent sends a "tabselect" notification; invalidate asks
     // for a repaint. False for an index out of range.

@@ -2,14 +2,12 @@
 // and painting, and the registry of managers by window.
 #include "platform/ui/UIManager.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cstdio>
 
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UIPainter.h"
+#include "platform/ui/UITrace.h"
+#include "util/Folders.h"
 
 namespace {
 
@@ -19,16 +17,6 @@ CDuiString g_resourcePath;
 std::vector<CPaintManagerUI*>& managers() {
     static std::vector<CPaintManagerUI*> all;
     return all;
-}
-
-std::wstring executableFolder() {
-    std::array<char, 4096> buffer{};
-    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0) {
-        return L"./";
-    }
-    std::string path(buffer.data(), static_cast<size_t>(n));
-    return kestrova::ui::fromUtf8(path.substr(0, path.rfind('/') + 1));
 }
 
 }  // namespace
@@ -55,7 +43,11 @@ HINSTANCE CPaintManagerUI::GetInstance() {
     return g_instance;
 }
 CDuiString CPaintManagerUI::GetInstancePath() {
-    return CDuiString(executableFolder());
+    std::wstring folder = getExeDir();
+    if (folder.empty() || folder.back() != L'/') {
+        folder += L'/';
+    }
+    return CDuiString(folder);
 }
 void CPaintManagerUI::SetResourcePath(LPCTSTR path) {
     g_resourcePath = path;
@@ -114,8 +106,8 @@ const TImageInfo* CPaintManagerUI::GetImageEx(LPCTSTR name) {
     }
     if (!decoded.image) {
         // A missing picture is cosmetic: say so once and draw without it.
-        std::fprintf(stderr, "[ui] picture '%s' not drawn: %s\n", file.c_str(),
-                     bytes ? decoded.error.c_str() : "not found");
+        kestrova::ui::trace("picture '%s' not drawn: %s", file.c_str(),
+                            bytes ? decoded.error.c_str() : "not found");
         m_missingImages.insert(key);
         return nullptr;
     }

@@ -49,7 +49,6 @@ public:
 
     // The skin the layout and its pictures are read from.
     void SetSkin(std::unique_ptr<kestrova::ui::SkinSource> skin);
-    const kestrova::ui::SkinSource* GetSkin() const { return m_skin.get(); }
     // A picture by skin entry name or absolute path, decoded once and kept; null (and
     // traced once) when it cannot be loaded.
     const TImageInfo* GetImageEx(LPCTSTR name);
@@ -93,11 +92,6 @@ public:
     // The library's own processing of a window message: painting, sizing and the mouse.
     // True when the message is fully handled.
     bool MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
-
-    // The control under the mouse and the one holding the capture (for tests and the
-    // host's hit test).
-    CControlUI* GetHoverControl() const { return m_pEventHover; }
-    CControlUI* GetCaptureControl() const { return m_pEventClick; }
 
 private:
     void SendEvent(CControlUI* control, int type, POINT pt, WPARAM wParam = 0);

@@ -17,15 +17,21 @@
 namespace kestrova::ui {
 namespace {
 
-std::map<std::wstring, ControlFactory>& registry() {
-    static std::map<std::wstring, ControlFactory> classes = {
-        {L"Control", [] { return new CControlUI; }},
-        {L"Container", [] { return new CContainerUI; }},
-        {L"VerticalLayout", [] { return new CVerticalLayoutUI; }},
-        {L"HorizontalLayout", [] { return new CHorizontalLayoutUI; }},
-        {L"TabLayout", [] { return new CTabLayoutUI; }},
-        {L"Label", [] { return new CLabelUI; }},
-        {L"Button", [] { return new CButtonUI; }},
+template <class Control>
+CControlUI* make() {
+    return new Control;
+}
+
+// The element classes a layout may name.
+const std::map<std::wstring, CControlUI* (*)()>& registry() {
+    static const std::map<std::wstring, CControlUI* (*)()> classes = {
+        {L"Control", &make<CControlUI>},
+        {L"Container", &make<CContainerUI>},
+        {L"VerticalLayout", &make<CVerticalLayoutUI>},
+        {L"HorizontalLayout", &make<CHorizontalLayoutUI>},
+        {L"TabLayout", &make<CTabLayoutUI>},
+        {L"Label", &make<CLabelUI>},
+        {L"Button", &make<CButtonUI>},
     };
     return classes;
 }
@@ -256,12 +262,7 @@ std::unique_ptr<CControlUI> Builder::buildControl(const pugi::xml_node& node) {
         std::unique_ptr<CControlUI> built = buildControl(child);
         if (!built)
             return nullptr;
-        // Tab layouts decide which page shows, so the right Add must run.
-        if (auto* tab = dynamic_cast<CTabLayoutUI*>(container)) {
-            tab->Add(built.release());
-        } else {
-            container->Add(built.release());
-        }
+        container->Add(built.release());
     }
     return control;
 }
@@ -332,10 +333,6 @@ BuildResult buildLayout(const SkinSource& skin, const std::string& fileName, CPa
         return {nullptr, fileName + ": not found in the " + skin.describe()};
     }
     return buildLayoutFromText(*xml, fileName, skin, pm, callback);
-}
-
-void registerControlClass(const std::wstring& element, ControlFactory factory) {
-    registry()[element] = std::move(factory);
 }
 
 }  // namespace kestrova::ui

@@ -5,7 +5,6 @@
 // file, line, element and attribute; nothing is applied to the paint manager then.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,9 +33,5 @@ BuildResult buildLayout(const SkinSource& skin, const std::string& fileName, CPa
 BuildResult buildLayoutFromText(std::string_view xml, const std::string& fileName,
                                 const SkinSource& skin, CPaintManagerUI& pm,
                                 IDialogBuilderCallback* callback = nullptr);
-
-using ControlFactory = std::function<CControlUI*()>;
-// Adds or replaces an element class of the registry.
-void registerControlClass(const std::wstring& element, ControlFactory factory);
 
 }  // namespace kestrova::ui

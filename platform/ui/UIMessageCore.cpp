@@ -2,7 +2,6 @@
 #include "platform/ui/UIMessageCore.h"
 
 #include <chrono>
-#include <cstdio>
 #include <deque>
 #include <exception>
 #include <map>
@@ -10,7 +9,9 @@
 #include "platform/ui/UIHeadless.h"
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIText.h"
+#include "platform/ui/UITrace.h"
 #include "platform/ui/UIWindow.h"
+#include "util/ExceptionName.h"
 
 namespace kestrova::ui {
 namespace {
@@ -79,9 +80,10 @@ LRESULT dispatchGuarded(HWND hwnd, CWindowWnd* window, UINT msg, WPARAM wParam, 
         }
         return window->HandleMessage(msg, wParam, lParam);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "[ui] message 0x%04x: exception stopped: %s\n", msg, e.what());
+        // By its type only: the message may quote what the window was showing.
+        trace("message 0x%04x: exception %s stopped", msg, exceptionName(e).c_str());
     } catch (...) {
-        std::fprintf(stderr, "[ui] message 0x%04x: unknown exception stopped\n", msg);
+        trace("message 0x%04x: exception of unknown type stopped", msg);
     }
     return 0;
 }
@@ -120,16 +122,16 @@ int millisUntilNextTimer() {
 
 Backend& backend() {
     if (!core().backend) {
-        core().backend = createNativeBackend();
-        if (!core().backend) {
-            core().backend = std::make_unique<HeadlessBackend>();
-        }
+        core().backend = std::make_unique<HeadlessBackend>();
     }
     return *core().backend;
 }
 
-void useBackend(std::unique_ptr<Backend> replacement) {
-    core().backend = std::move(replacement);
+void installBackend(std::unique_ptr<Backend> replacement) {
+    KESTROVA_UI_ASSERT(core().windows.empty(),
+                       "installBackend with windows open: install the backend at start, before "
+                       "the first window, or destroy every window first");
+    core().backend = replacement ? std::move(replacement) : std::make_unique<HeadlessBackend>();
 }
 
 HWND registerWindow(CWindowWnd* window, DWORD style, DWORD exStyle) {

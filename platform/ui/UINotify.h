@@ -102,17 +102,15 @@ protected:                                            \
                                                       \
 private:
 
-#define DUI_BEGIN_MESSAGE_MAP(theClass, baseClass)                           \
-    const DUI_MSGMAP* theClass::GetMessageMap() const {                      \
-        return &theClass::messageMap;                                        \
-    }                                                                        \
-    constinit const DUI_MSGMAP theClass::messageMap = {                      \
-        &baseClass::messageMap, &theClass::_messageEntries[0]};              \
+#define DUI_BEGIN_MESSAGE_MAP(theClass, baseClass)                                     \
+    const DUI_MSGMAP* theClass::GetMessageMap() const {                                \
+        return &theClass::messageMap;                                                  \
+    }                                                                                  \
+    constinit const DUI_MSGMAP theClass::messageMap = {&baseClass::messageMap,         \
+                                                       &theClass::_messageEntries[0]}; \
     constinit const DUI_MSGMAP_ENTRY theClass::_messageEntries[] = {
 #define DUI_ON_MSGTYPE(msgtype, memberFxn) \
     {msgtype, L"", &kestrova::ui::NotifyHandler<&memberFxn>::call},
-#define DUI_ON_MSGTYPE_CTRNAME(msgtype, ctrname, memberFxn) \
-    {msgtype, ctrname, &kestrova::ui::NotifyHandler<&memberFxn>::call},
 #define DUI_END_MESSAGE_MAP()     \
     { nullptr, nullptr, nullptr } \
     }                             \

@@ -1,6 +1,8 @@
 // Window functions over the message core and the backend.
 #include "platform/ui/UIWinApi.h"
 
+#include <thread>
+
 #include "platform/ui/UIMessageCore.h"
 
 using namespace kestrova::ui;
@@ -158,6 +160,16 @@ namespace kestrova {
 
 RECT primaryMonitorRect() {
     return backend().primaryMonitor();
+}
+
+RECT workAreaOrMonitor(int retries, std::chrono::milliseconds pause) {
+    RECT work{};
+    bool known = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != FALSE;
+    for (int retry = 0; !known && retry < retries; ++retry) {
+        std::this_thread::sleep_for(pause);
+        known = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != FALSE;
+    }
+    return known ? work : primaryMonitorRect();
 }
 
 }  // namespace kestrova

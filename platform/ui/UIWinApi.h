@@ -2,6 +2,8 @@
 // with just the flags in use. Geometry is in the design's pixels and screen coordinates.
 #pragma once
 
+#include <chrono>
+
 #include "platform/ui/UIDefs.h"
 
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
@@ -40,5 +42,10 @@ namespace kestrova {
 // The primary monitor in screen coordinates: a primary monitor need not start at 0,0,
 // and placing at its corner needs its origin as well as its size.
 RECT primaryMonitorRect();
+
+// The rectangle a window may occupy: the work area (SPI_GETWORKAREA), or the primary
+// monitor when the work area cannot be read, also after `retries` more queries `pause`
+// apart.
+RECT workAreaOrMonitor(int retries = 0, std::chrono::milliseconds pause = {});
 
 }  // namespace kestrova

@@ -1,8 +1,8 @@
 // Native window lifetime for CWindowWnd, on top of the message core and the backend.
 #include "platform/ui/UIWindow.h"
 
-#include "platform/resource/Resource.h"
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UITrace.h"
 #include "platform/ui/UIWinApi.h"
 
 using namespace kestrova::ui;
@@ -25,9 +25,9 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
 
 HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
                         int y, int cx, int cy, HMENU /*hMenu*/) {
-    if (m_hWnd) {
-        return nullptr;
-    }
+    KESTROVA_UI_ASSERT(!m_hWnd,
+                       "Create on a window object that already has a window: one object makes "
+                       "one window; make a new object for another");
     NativeWindowParams params;
     params.caption = pstrName ? pstrName : L"";
     params.className = GetWindowClassName() ? GetWindowClassName() : L"";
@@ -67,39 +67,18 @@ void CWindowWnd::Close(UINT nRet) {
     }
 }
 
-void CWindowWnd::CenterWindow() {
-    if (!m_hWnd) {
-        return;
-    }
-    RECT rc = backend().getWindowRect(m_hWnd);
-    RECT work = backend().workArea().value_or(backend().primaryMonitor());
-    int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    int x = work.left + (work.right - work.left - w) / 2;
-    int y = work.top + (work.bottom - work.top - h) / 2;
-    MoveWindow(m_hWnd, x, y, w, h, TRUE);
-}
-
 void CWindowWnd::SetIcon(UINT nRes) {
     if (!m_hWnd) {
         return;
     }
-    auto bytes = kestrova::findResource(kestrova::kIconResourceType, static_cast<int>(nRes));
-    DecodeResult icon = decodeImage(bytes);
+    DecodeResult icon = decodeImage(GetProgramResource(ProgramResource::Icon, nRes));
     if (icon.image) {
         backend().setIcon(m_hWnd, *icon.image);
     }
 }
 
-void CWindowWnd::ResizeClient(int cx, int cy) {
-    if (!m_hWnd) {
-        return;
-    }
-    RECT rc = backend().getWindowRect(m_hWnd);
-    if (cx < 0)
-        cx = rc.right - rc.left;
-    if (cy < 0)
-        cy = rc.bottom - rc.top;
-    SetWindowPos(m_hWnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE);
+std::span<const std::uint8_t> CWindowWnd::GetProgramResource(ProgramResource, UINT) const {
+    return {};
 }
 
 LRESULT CWindowWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

@@ -3,8 +3,15 @@
 // itself deletes itself there).
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "platform/ui/UIDefs.h"
 #include "platform/ui/UIString.h"
+
+// The kinds of program resource a window reads: its skin archive (UILIB_ZIPRESOURCE) and
+// its icon.
+enum class ProgramResource { SkinArchive, Icon };
 
 class CWindowWnd {
 public:
@@ -30,10 +37,8 @@ public:
     // Asks the window to close (WM_CLOSE is posted with nRet); the window then goes and
     // OnFinalMessage runs.
     void Close(UINT nRet = IDOK);
-    void CenterWindow();
     // Sets the window icon from the program's icon resource nRes.
     void SetIcon(UINT nRes);
-    void ResizeClient(int cx = -1, int cy = -1);
 
     LRESULT SendMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
     LRESULT PostMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -48,6 +53,10 @@ protected:
     // A window the window manager places and decorates (message boxes) rather than the
     // self-placed pop-up.
     virtual bool IsManagedDialog() const { return false; }
+    // The bytes of the program's resource of that kind and id, or an empty span (the
+    // default: a window without resources). The library holds no resources and links
+    // none: a window answers from the program it belongs to.
+    virtual std::span<const std::uint8_t> GetProgramResource(ProgramResource kind, UINT id) const;
 
 public:
     virtual LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -2,11 +2,9 @@
 // routing between handlers, filters and the paint manager.
 #include "platform/ui/UIWindowImpl.h"
 
-#include <cstdio>
-
-#include "platform/resource/Resource.h"
 #include "platform/ui/UIMarkup.h"
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UITrace.h"
 #include "platform/ui/UIWinApi.h"
 
 using namespace kestrova::ui;
@@ -70,8 +68,7 @@ std::unique_ptr<SkinSource> WindowImplBase::OpenSkin(std::string& error) {
     }
     switch (GetResourceType()) {
         case UILIB_ZIPRESOURCE: {
-            auto bytes = kestrova::findResource(kestrova::kSkinResourceType,
-                                                static_cast<int>(GetResourceID()));
+            auto bytes = GetProgramResource(ProgramResource::SkinArchive, GetResourceID());
             if (bytes.empty()) {
                 error =
                     "the program holds no skin archive with id " + std::to_string(GetResourceID());
@@ -99,8 +96,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
         error = built.error;
     }
     if (!built) {
-        std::fprintf(stderr, "[ui] window %s not created: %s\n",
-                     toUtf8(GetWindowClassName()).c_str(), error.c_str());
+        trace("window %s not created: %s", toUtf8(GetWindowClassName()).c_str(), error.c_str());
         return -1;
     }
     m_pm.SetSkin(std::move(skin));

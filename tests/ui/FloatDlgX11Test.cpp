@@ -14,8 +14,8 @@
 #include "../platform/ui/UiTestSupport.h"
 #include "DlgTestSupport.h"
 #include "platform/shell/Spawn.h"
-#include "platform/ui/UIBackend.h"
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/host/X11Host.h"
 #include "tests/support/TempDir.h"
 
 namespace kestrova::uitest {
@@ -94,8 +94,9 @@ private:
 class X11 : public ::testing::Test {
 protected:
     void SetUp() override {
+        ui::installBackend(ui::createX11Backend());
         if (!ui::backend().isNative())
-            GTEST_SKIP() << "the library has no native host for this display";
+            GTEST_SKIP() << "no display for the X11 host";
         std::ofstream(dir / "xdg-open")
             << "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" << (dir / "opened").string() << "'\n";
         fs::permissions(dir / "xdg-open", fs::perms::owner_all);

@@ -47,7 +47,7 @@ void installScreen(const PreviewScreen& screen) {
     headless->setWorkArea(screen.workArea);
     // The shadow is a window of its own behind the pop-up; it is not part of the picture.
     headless->setCompositing(false);
-    ui::useBackend(std::move(headless));
+    ui::installBackend(std::move(headless));
 }
 
 void fill(CFloatDlg& dlg, const PreviewAdvert& advert) {

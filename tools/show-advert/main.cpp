@@ -11,6 +11,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/ui/host/X11Host.h"
 #include "ui/FloatDlg.h"
 
 namespace {
@@ -58,6 +59,11 @@ int main(int argc, char** argv) {
         return usage();
     std::wstring title = toWide(argv[2]), body = toWide(argv[3]), link = toWide(argv[4]);
 
+    kestrova::ui::installBackend(kestrova::ui::createX11Backend());
+    if (!kestrova::ui::backend().isNative()) {
+        std::fputs("kestrova-show-advert: no display to show the window on\n", stderr);
+        return 1;
+    }
     CWndShadow::Initialize(nullptr);
     auto* dlg = new CFloatDlg;
     if (!dlg->Create(nullptr, L"Kestrova", 0x10CF0000, 0x00020080, 0, 0, 710, 470)) {

@@ -7,15 +7,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UIString.h"
+#include "platform/ui/UITrace.h"
+#include "platform/ui/host/X11Host.h"
 
 namespace kestrova::ui {
 
-std::unique_ptr<Backend> createNativeBackend() {
+std::unique_ptr<Backend> createX11Backend() {
     auto screen = x11::X11Screen::open();
     if (!screen) {
         return nullptr;
@@ -33,7 +34,7 @@ namespace {
 int logXError(Display* display, XErrorEvent* error) {
     char text[128] = {};
     XGetErrorText(display, error->error_code, text, sizeof text);
-    std::fprintf(stderr, "[ui] X error ignored: %s (request %d)\n", text, error->request_code);
+    trace("X error ignored: %s (request %d)", text, error->request_code);
     return 0;
 }
 
@@ -297,11 +298,6 @@ void X11Backend::setCaptionProperties(Window xid, const std::wstring& caption) {
         XChangeProperty(d, xid, XA_WM_NAME, a.utf8String, 8, PropModeReplace, bytes,
                         static_cast<int>(utf8.size()));
     }
-}
-
-void X11Backend::setCaption(HWND handle, const std::wstring& caption) {
-    if (Native* w = find(handle))
-        setCaptionProperties(w->xid, caption);
 }
 
 void X11Backend::setStyle(HWND handle, DWORD style) {

@@ -15,9 +15,9 @@ namespace {
 
 TEST(RealSkinTest, BuildsFromTheEmbeddedSkinAloneWithEveryTitleGlyph) {
     useHeadless();
-    // Also what links the program's resources ahead of the library that needs them.
-    ASSERT_FALSE(
-        kestrova::findResource(kestrova::kSkinResourceType, kestrova::kSkinResourceId).empty());
+    auto skin = kestrova::findResource(kestrova::kSkinResourceType, kestrova::kSkinResourceId);
+    ASSERT_FALSE(skin.empty());
+    setResource(ProgramResource::SkinArchive, 104, Bytes(skin.begin(), skin.end()));
     PopupWindow window;
     HWND hwnd = window.Create(nullptr, L"Reader升级程序", 0x10CF0000, 0x00020080, 0, 0, 710, 470);
     ASSERT_NE(hwnd, nullptr);
@@ -30,6 +30,7 @@ TEST(RealSkinTest, BuildsFromTheEmbeddedSkinAloneWithEveryTitleGlyph) {
     DestroyWindow(hwnd);
     if (!pumpMessages(0))
         runMessageLoop();
+    clearResources();
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// A window built from the pop-up layout in the embedded skin, recording what reaches it,
-// for the window and x11 tests.
+// A window built from the pop-up layout in the skin the test set as its resource 104,
+// recording what reaches it, for the window and x11 tests.
 #pragma once
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "UiTestSupport.h"
 #include "platform/ui/UIlib.h"
 
 namespace kestrova::uitest {
@@ -69,6 +70,9 @@ public:
     CDuiString GetSkinFile() override { return L"FloatDlg.xml"; }
     UILIB_RESOURCETYPE GetResourceType() const override { return UILIB_ZIPRESOURCE; }
     UINT GetResourceID() const override { return 104; }
+    std::span<const std::uint8_t> GetProgramResource(ProgramResource kind, UINT id) const override {
+        return testResource(kind, id);
+    }
 
     DUI_DECLARE_MESSAGE_MAP()
 };

@@ -1,4 +1,4 @@
-// Test helpers: in-memory pictures and archives, fake resources, frames.
+// Test helpers: in-memory pictures and archives, test resources, frames.
 #include "UiTestSupport.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -18,6 +18,11 @@
 namespace kestrova::uitest {
 namespace {
 
+std::map<std::pair<ProgramResource, UINT>, Bytes>& resources() {
+    static std::map<std::pair<ProgramResource, UINT>, Bytes> all;
+    return all;
+}
+
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
     auto* out = static_cast<Bytes*>(closure);
     out->insert(out->end(), data, data + length);
@@ -25,6 +30,21 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
 }
 
 }  // namespace
+
+void setResource(ProgramResource kind, UINT id, Bytes bytes) {
+    resources()[{kind, id}] = std::move(bytes);
+}
+
+void clearResources() {
+    resources().clear();
+}
+
+std::span<const std::uint8_t> testResource(ProgramResource kind, UINT id) {
+    auto it = resources().find({kind, id});
+    if (it == resources().end())
+        return {};
+    return {it->second.data(), it->second.size()};
+}
 
 Bytes makePng(int w, int h, const std::function<void(cairo_t*)>& paint) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
@@ -107,7 +127,7 @@ std::string readSourceFile(const std::string& relative) {
 kestrova::ui::HeadlessBackend& useHeadless() {
     auto headless = std::make_unique<kestrova::ui::HeadlessBackend>();
     auto& ref = *headless;
-    kestrova::ui::useBackend(std::move(headless));
+    kestrova::ui::installBackend(std::move(headless));
     return ref;
 }
 

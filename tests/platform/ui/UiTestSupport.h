@@ -1,6 +1,5 @@
-// Helpers for the library's tests: pictures and zip archives made in memory, a stand-in
-// for the program's embedded resources, the pop-up's skin, and pixel reads from rendered
-// frames.
+// Helpers for the library's tests: pictures and zip archives made in memory, resources the
+// test windows answer with, the pop-up's skin, and pixel reads from rendered frames.
 #pragma once
 
 #include <cairo.h>
@@ -15,6 +14,7 @@
 
 #include "platform/ui/UIHeadless.h"
 #include "platform/ui/UIManager.h"
+#include "platform/ui/UIWindow.h"
 #include "tests/support/Process.h"
 #include "tests/support/Wait.h"
 
@@ -29,9 +29,10 @@ Bytes makeJpeg(int w, int h);
 // A zip archive with the given entries.
 Bytes makeZip(const std::map<std::string, std::string>& entries);
 
-// Makes findResource(type, id) return bytes (kept alive by the registry).
-void setResource(const std::string& type, int id, Bytes bytes);
+// The resources test windows answer GetProgramResource with (kept alive here).
+void setResource(ProgramResource kind, UINT id, Bytes bytes);
 void clearResources();
+std::span<const std::uint8_t> testResource(ProgramResource kind, UINT id);
 
 // A zip archive of the program's skin files (layout and pictures) from the source tree.
 Bytes popupSkinZip();

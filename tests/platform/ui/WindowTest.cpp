@@ -10,7 +10,6 @@
 
 #include "TestPopup.h"
 #include "UiTestSupport.h"
-#include "platform/resource/Resource.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UIlib.h"
@@ -25,7 +24,7 @@ protected:
     void SetUp() override {
         popupEvents().clear();
         headless = &useHeadless();
-        setResource(std::string(kestrova::kSkinResourceType), 104, popupSkinZip());
+        setResource(ProgramResource::SkinArchive, 104, popupSkinZip());
     }
     void TearDown() override {
         // Leave no quit message or queued close behind for the next test.
@@ -154,7 +153,7 @@ TEST_F(WindowTest, ExceptionInAHandlerDoesNotLeaveTheDispatch) {
 }
 
 TEST_F(WindowTest, BrokenSkinRefusesCreationWithoutAFinalMessage) {
-    setResource(std::string(kestrova::kSkinResourceType), 104, Bytes(64, 'x'));
+    setResource(ProgramResource::SkinArchive, 104, Bytes(64, 'x'));
     PopupWindow w;
     EXPECT_EQ(create(w), nullptr);
     EXPECT_EQ(w.GetHWND(), nullptr);

@@ -12,9 +12,9 @@
 #include "TestPopup.h"
 #include "UiTestSupport.h"
 #include "X11Probe.h"
-#include "platform/resource/Resource.h"
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/host/X11Backend.h"
+#include "platform/ui/host/X11Host.h"
 
 using namespace kestrova::ui;
 using namespace kestrova::uitest;
@@ -22,11 +22,11 @@ using namespace kestrova::uitest;
 namespace {
 
 x11::X11Backend& installNativeBackend() {
-    auto native = createNativeBackend();
+    auto native = createX11Backend();
     if (!native)
         throw std::runtime_error("no display");
     auto& ref = static_cast<x11::X11Backend&>(*native);
-    useBackend(std::move(native));
+    installBackend(std::move(native));
     return ref;
 }
 
@@ -35,12 +35,12 @@ protected:
     void SetUp() override {
         popupEvents().clear();
         backend = &installNativeBackend();
-        setResource(std::string(kestrova::kSkinResourceType), 104, popupSkinZip());
+        setResource(ProgramResource::SkinArchive, 104, popupSkinZip());
     }
     void TearDown() override {
         if (!pumpMessages(0))
             runMessageLoop();
-        useBackend(nullptr);
+        installBackend(nullptr);
         clearResources();
     }
     HWND create(PopupWindow& w) {
@@ -172,7 +172,7 @@ TEST_F(X11WindowTest, XftDpiOf192DoublesTheWindow) {
         ~Restore() { probe.setResourceManager(text); }
     } restore{probe, saved};
     probe.setResourceManager(std::string("Xft.dpi:\t192\n"));
-    useBackend(nullptr);
+    installBackend(nullptr);
     backend = &installNativeBackend();
     EXPECT_DOUBLE_EQ(backend->scale(), 2.0);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 960) << "the design's pixels are half the device's";
