@@ -1,21 +1,19 @@
 // The advert flow: one request, one decision, and either an advert sliding in with its
 // display time recorded or the window closed. Every run leaves exactly one outcome line in
 // the log; the advert's own text, title and link never go there.
-#include <cxxabi.h>
+#include "advert/ShowAdvert.h"
 
-#include <cstdlib>
 #include <exception>
-#include <memory>
 #include <string>
-#include <typeinfo>
 
 #include "advert/AdvertClient.h"
 #include "advert/DisplayTimeStore.h"
 #include "advert/ParseAdvert.h"
 #include "log/LogLine.h"
 #include "net/ClusterCurl.h"
-#include "net/DebugTrace.h"
 #include "ui/FloatDlg.h"
+#include "util/BoundedFormat.h"
+#include "util/ExceptionName.h"
 #include "util/Folders.h"
 #include "util/TextConvert.h"
 
@@ -34,16 +32,6 @@ struct Outcome {
 
 Outcome nothingShown(std::string why) {
     return Outcome{false, "advert: " + std::move(why) + ", nothing shown"};
-}
-
-// The dynamic type of a caught exception, readable. Its message is not logged: it may
-// quote the answer it failed on.
-std::string exceptionName(const std::exception& error) {
-    const char* mangled = typeid(error).name();
-    int status = 0;
-    std::unique_ptr<char, decltype(&std::free)> readable(
-        abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
-    return status == 0 && readable ? readable.get() : mangled;
 }
 
 // The display time is written only once the advert is on its way in, so a run that shows
@@ -81,44 +69,51 @@ Outcome showPictureBranch(CFloatDlg& dlg, const AdvertItem& advert) {
     return Outcome{true, "advert: picture advert shown"};
 }
 
+// The request and what follows it, up to the outcome; may throw.
+Outcome requestAndShow(CFloatDlg& dlg, const kestrova::AdvertRequest& request) {
+    std::string body;
+    if (!request(body)) {
+        return nothingShown(kestrova::boundedFormat(
+            "request code=%d", static_cast<int>(AdvertClient::GetInstance()->GetLastCode())));
+    }
+    AdvertItem advert;
+    if (!parseAdvert(body, advert)) {
+        return Outcome{false, "advert: answer unreadable"};
+    }
+    if (advert.type == kTextAdvert) {
+        return advert.context.empty() ? nothingShown("text advert without text")
+                                      : showTextBranch(dlg, advert);
+    }
+    if (advert.type == kPictureAdvert) {
+        return advert.img_url.empty() ? nothingShown("picture advert without picture")
+                                      : showPictureBranch(dlg, advert);
+    }
+    return nothingShown("type " + std::to_string(advert.type));
+}
+
 }  // namespace
 
-void CFloatDlg::ShowAdvert(const std::wstring& endpoint) {
-    AdvertClient* client = AdvertClient::GetInstance();
-    std::string body;
-    if (!client->FetchAdvert(body, endpoint)) {
-        kestrova::logLine(kestrova::boundedFormat("advert: request code=%d, nothing shown",
-                                                  static_cast<int>(client->GetLastCode())));
-        Close(1);
-        return;
-    }
+namespace kestrova {
 
-    // From here on anything thrown ends in the close, whatever was already done.
-    bool closeWindow = true;
+void showAdvert(CFloatDlg& window, const AdvertRequest& request) {
+    // Anything thrown, in the request too, ends in the close, whatever was already done.
     Outcome outcome;
     try {
-        AdvertItem advert;
-        if (!parseAdvert(body, advert)) {
-            outcome = Outcome{false, "advert: answer unreadable"};
-        } else if (advert.type == kTextAdvert) {
-            outcome = advert.context.empty() ? nothingShown("text advert without text")
-                                             : showTextBranch(*this, advert);
-        } else if (advert.type == kPictureAdvert) {
-            outcome = advert.img_url.empty() ? nothingShown("picture advert without picture")
-                                             : showPictureBranch(*this, advert);
-        } else {
-            outcome = nothingShown("type " + std::to_string(advert.type));
-        }
-        closeWindow = !outcome.shown;
+        outcome = requestAndShow(window, request);
     } catch (const std::exception& error) {
         outcome = Outcome{false, "advert: exception " + exceptionName(error) + ", closed"};
-        closeWindow = true;
     } catch (...) {
         outcome = Outcome{false, "advert: exception of unknown type, closed"};
-        closeWindow = true;
     }
-    kestrova::logLine(outcome.line);
-    if (closeWindow) {
-        Close(1);
+    logLine(outcome.line);
+    if (!outcome.shown) {
+        window.Close(1);
     }
+}
+
+}  // namespace kestrova
+
+void CFloatDlg::ShowAdvert() {
+    kestrova::showAdvert(
+        *this, [](std::string& body) { return AdvertClient::GetInstance()->FetchAdvert(body); });
 }

@@ -46,8 +46,15 @@ LRESULT CFloatDlg::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
     // Left to the library as well, which turns a release on the close button into its
     // click; the title row (close button included) never opens the link.
     bHandled = FALSE;
-    if (HIWORD(static_cast<std::uintptr_t>(lParam)) > kestrova::kTitleRowHeight &&
-        !m_strClickUrl.empty()) {
+    // A press inside keeps the pointer's events here even after it leaves the window, so
+    // a release may lie outside, at negative coordinates too: read them signed, and open
+    // the link only for a release on the advert itself.
+    const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const RECT advert{client.left, client.top + kestrova::kTitleRowHeight + 1, client.right,
+                      client.bottom};
+    if (PtInRect(advert, pt) && !m_strClickUrl.empty()) {
         std::wstring quoted = kestrova::quoteLink(m_strClickUrl);
         ShellExecuteW(nullptr, L"open", L"explorer.exe", quoted.c_str(), nullptr, SW_SHOW);
     }

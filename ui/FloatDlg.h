@@ -13,7 +13,6 @@
 
 #include <string>
 
-#include "advert/AdvertClient.h"
 #include "ui/WinBaseEx.h"
 
 class CFloatDlg : public CWinBaseEx {
@@ -22,9 +21,10 @@ public:
     // Posts the quit message: the process lives as long as this window.
     ~CFloatDlg() override;
 
-    // Fetches the advert and fills and shows this window, or closes it. The product always
-    // asks the compiled-in endpoint; the argument lets tests aim elsewhere.
-    void ShowAdvert(const std::wstring& endpoint = kestrova::advertEndpoint());
+    // Fetches the advert from the compiled-in endpoint and fills and shows this window, or
+    // closes it. Defined by the advert flow (advert/ShowAdvert.cpp), the layer above the
+    // window; tests run that flow through kestrova::showAdvert.
+    void ShowAdvert();
 
     // Text page: title, wrapped text and link; the window gets the text's height, at most
     // the work area's (the text is then cut at a whole line with an ellipsis).

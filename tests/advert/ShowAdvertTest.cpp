@@ -7,9 +7,12 @@
 #include <filesystem>
 #include <iterator>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 
+#include "advert/AdvertClient.h"
 #include "advert/DisplayTimeStore.h"
+#include "advert/ShowAdvert.h"
 #include "log/CLog.h"
 #include "platform/ui/UIMessageCore.h"
 #include "tests/net/LoopbackServers.h"
@@ -34,6 +37,7 @@ const std::string kLink = "http://shop.test/spring";
 
 enum Cache { kEmptied, kNewPicture, kUntouched };  // the number of files left in the cache
 enum class Page { kNone = -1, kText = 0, kPicture = 1 };
+constexpr int kRequestThrows = -1;  // a status that makes the request itself throw
 
 struct Row {
     const char* what;
@@ -115,6 +119,8 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
     const Row rows[] = {
         {"not found", 404, "{" + text + "}", Page::kNone, kUntouched,
          "advert: request code=404, nothing shown"},
+        {"exception in the request", kRequestThrows, "{" + text + "}", Page::kNone, kUntouched,
+         "advert: exception std::runtime_error, closed"},
         {"not JSON", 200, "<html>", Page::kNone, kUntouched, "advert: answer unreadable"},
         {"array root", 200, "[{\"type\":0}]", Page::kNone, kUntouched, "advert: answer unreadable"},
         {"member of wrong type", 200, R"({"type":0,"context":["x"]})", Page::kNone, kUntouched,
@@ -145,7 +151,12 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
         prepare(row);
         ASSERT_NE(create(), nullptr);
         const std::wstring layoutTitle = pageTitle();
-        dlg->ShowAdvert(ansiToWide(http.url("/advert")));
+        const std::wstring endpoint = ansiToWide(http.url("/advert"));
+        showAdvert(*dlg, [&](std::string& answer) {
+            if (row.status == kRequestThrows)
+                throw std::runtime_error("the request failed");
+            return AdvertClient::GetInstance()->FetchAdvert(answer, endpoint);
+        });
 
         const bool shown = row.page != Page::kNone;
         if (shown) {

@@ -65,7 +65,7 @@ void DlgTest::runUntilClosed() {
 }
 
 void DlgTest::releaseAt(int y) {
-    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(100, y));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(10, y));
 }
 
 QuadrantPicture::QuadrantPicture(int w, int h) {

@@ -29,27 +29,37 @@ TEST_F(Pop, CreationStripsResizingSetsIconAndShadowAndStaysHiddenUntilTheSlide) 
     EXPECT_TRUE(state()->topmost);
 }
 
-TEST_F(Pop, ReleasesBelowTheTitleRowOpenOnlyWebLinksEachTime) {
+// Each release follows a press in the body; the window is 320 x 180 (text page).
+TEST_F(Pop, ReleasesOnTheAdvertBelowTheTitleRowOpenOnlyWebLinksEachTime) {
     ASSERT_NE(create(), nullptr);
     struct Case {
         const char* what;
         const wchar_t* link;
-        int y;
+        int x, y;
         std::vector<std::string> opened;
     } cases[] = {
-        {"on the title row", L"http://a.test/x", 30, {}},
-        {"first row below it", L"http://a.test/x", 31, {"http://a.test/x"}},
-        {"far down", L"HTTPS://A.test/?q=1&r=2", 170, {"HTTPS://A.test/?q=1&r=2"}},
-        {"empty link", L"", 100, {}},
-        {"script link", L"javascript:alert(1)", 100, {}},
-        {"local file", L"file:///etc/passwd", 100, {}},
-        {"bare path", L"/usr/bin/xterm", 100, {}},
+        {"on the title row", L"http://a.test/x", 100, 30, {}},
+        {"first row below it", L"http://a.test/x", 100, 31, {"http://a.test/x"}},
+        {"far down", L"HTTPS://A.test/?q=1&r=2", 100, 179, {"HTTPS://A.test/?q=1&r=2"}},
+        {"left column", L"http://a.test/x", 0, 100, {"http://a.test/x"}},
+        {"right column", L"http://a.test/x", 319, 100, {"http://a.test/x"}},
+        {"above the window", L"http://a.test/x", 100, -5, {}},
+        {"below the window", L"http://a.test/x", 100, 180, {}},
+        {"left of the window", L"http://a.test/x", -1, 100, {}},
+        {"right of the window", L"http://a.test/x", 320, 100, {}},
+        {"empty link", L"", 100, 100, {}},
+        {"script link", L"javascript:alert(1)", 100, 100, {}},
+        {"local file", L"file:///etc/passwd", 100, 100, {}},
+        {"bare path", L"/usr/bin/xterm", 100, 100, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         opened.clear();
         dlg->ShowTextAdvert(L"Title", L"Text", c.link);
-        releaseAt(c.y);
+        ASSERT_EQ(dlg->width(), 320);
+        ASSERT_EQ(dlg->height(), 180);
+        SendMessageW(hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(100, 100));
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(c.x, c.y));
         EXPECT_EQ(opened, c.opened);
     }
 }
