@@ -90,11 +90,13 @@ Bytes makeZip(const std::map<std::string, std::string>& entries) {
     return bytes;
 }
 
-Bytes popupSkinZip() {
-    std::map<std::string, std::string> entries;
+Bytes popupSkinZip(const std::function<void(SkinEntries&)>& edit) {
+    SkinEntries entries;
     for (const char* name :
          {"FloatDlg.xml", "float_bg.png", "close.png", "close_hover.png", "shadow.png"})
         entries[name] = readSourceFile(std::string("ui/skin/") + name);
+    if (edit)
+        edit(entries);
     return makeZip(entries);
 }
 

@@ -34,8 +34,10 @@ void setResource(ProgramResource kind, UINT id, Bytes bytes);
 void clearResources();
 std::span<const std::uint8_t> testResource(ProgramResource kind, UINT id);
 
-// A zip archive of the program's skin files (layout and pictures) from the source tree.
-Bytes popupSkinZip();
+// A zip archive of the program's skin files (layout and pictures) from the source tree;
+// edit, when given, may change or remove entries first.
+using SkinEntries = std::map<std::string, std::string>;
+Bytes popupSkinZip(const std::function<void(SkinEntries&)>& edit = {});
 // A paint manager holding the pop-up layout (from zip, which must outlive it), laid out
 // at the layout's 320 x 180.
 std::unique_ptr<CPaintManagerUI> loadPopup(const Bytes& zip);

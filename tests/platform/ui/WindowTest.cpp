@@ -1,18 +1,25 @@
 // Windows driven by simulated input on the headless backend: creation from an embedded
-// skin, clicks and mouse capture, the key filter, timers, closing and the message loop.
+// skin, clicks and mouse capture, the key filter, timers, closing and the message loop;
+// what the library reports when something goes wrong, and how it stops a misuse.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
 #include "TestPopup.h"
 #include "UiTestSupport.h"
+#include "log/CLog.h"
+#include "log/LogLine.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UITrace.h"
 #include "platform/ui/UIlib.h"
+#include "tests/support/TempDir.h"
 
 using namespace kestrova::ui;
 using namespace kestrova::uitest;
@@ -141,15 +148,83 @@ TEST_F(WindowTest, CloseDestroysTheNativeWindowThenRunsTheFinalMessageAndEndsThe
                                                        "final", "destructor"}));
 }
 
-TEST_F(WindowTest, ExceptionInAHandlerDoesNotLeaveTheDispatch) {
-    PopupWindow w;
-    HWND h = create(w);
-    w.throwOnClick = true;
-    EXPECT_NO_THROW(click(h, {305, 15}, {305, 15}));
-    w.throwOnClick = false;
-    click(h, {305, 15}, {305, 15});
-    EXPECT_EQ(w.clicks.size(), 1u) << "the window keeps working after the exception";
-    DestroyWindow(h);
+// The program points the library's traces at its log, as here.
+TEST_F(WindowTest, EachFailureTheLibrarySurvivesLeavesOneLineInTheLog) {
+    struct Case {
+        const char* what;
+        std::function<void(SkinEntries&)> skin;
+        std::function<void(PopupWindow&, HWND)> act;
+        std::string line;
+    } cases[] = {
+        {"an exception in a handler",
+         {},
+         [](PopupWindow& w, HWND h) {
+             w.throwOnClick = true;
+             EXPECT_NO_THROW(click(h, {305, 15}, {305, 15}));
+             w.throwOnClick = false;
+             click(h, {305, 15}, {305, 15});
+             EXPECT_EQ(w.clicks.size(), 1u) << "the window keeps working after the exception";
+         },
+         "ui: message 0x0202: exception std::runtime_error stopped"},
+        {"a skin picture that cannot be decoded, painted twice",
+         [](SkinEntries& e) { e["float_bg.png"] = "not a picture"; },
+         [](PopupWindow& w, HWND) {
+             Frame first(w.GetPaintManager(), 320, 180);
+             Frame second(w.GetPaintManager(), 320, 180);
+         },
+         "ui: picture 'float_bg.png' not drawn: not a readable picture"},
+        {"a layout naming a picture the skin lacks", [](SkinEntries& e) { e.erase("close.png"); },
+         [](PopupWindow&, HWND h) { EXPECT_EQ(h, nullptr); },
+         "ui: window FloatDlg not created: FloatDlg.xml:"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        kestrova::test::TempDir folder;
+        CLog::GetInstance()->Init(folder.path().c_str());
+        kestrova::ui::setTraceSink(kestrova::logLine);
+        setResource(ProgramResource::SkinArchive, 104, popupSkinZip(c.skin));
+        {
+            PopupWindow w;
+            c.act(w, create(w));
+        }
+        kestrova::ui::setTraceSink(nullptr);
+        CLog::GetInstance()->Stop();
+        std::istringstream log(kestrova::test::readFile(folder / "RazOdezerivozi.log"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(log, line);)
+            lines.push_back(line.substr(line.find(' ') + 1));  // after the time stamp
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].substr(0, c.line.size()), c.line);
+    }
+}
+
+TEST_F(WindowTest, AMisuseStopsTheProgramSayingHowToFixIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* what;
+        std::function<void()> misuse;
+        const char* fix;
+    } cases[] = {
+        {"Add(nullptr)", [] { CVerticalLayoutUI().Add(nullptr); }, "pass the control to add"},
+        {"a second Create",
+         [this] {
+             PopupWindow w;
+             create(w);
+             create(w);
+         },
+         "make a new object for another"},
+        {"a backend installed while a window is open",
+         [this] {
+             PopupWindow w;
+             create(w);
+             installBackend(nullptr);
+         },
+         "install the backend at start, before the first window"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_DEATH(c.misuse(), std::string("ui: programmer error at .*: .*") + c.fix);
+    }
 }
 
 TEST_F(WindowTest, BrokenSkinRefusesCreationWithoutAFinalMessage) {
