@@ -2,10 +2,10 @@
 // machine registry hive. There is no other configuration.
 //
 // They are functions rather than macros so that one translation unit holds the values:
-// every executable links exactly one definition of both. The product takes
-// util/BuildSettings.cpp (the kestrova_build_settings library, built from the CMake cache
-// variables); the end-to-end test links the same objects with a unit of its own in front,
-// whose definitions keep the library's from being linked at all.
+// every executable links exactly one definition of both, named on its own link line. The
+// product and the tests take util/BuildSettings.cpp (kestrova_build_settings, built from the
+// CMake cache variables); the end-to-end and benchmark programs link a unit of their own
+// instead. The libraries that call these functions never link a definition.
 #pragma once
 
 namespace kestrova {

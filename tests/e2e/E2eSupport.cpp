@@ -5,7 +5,6 @@
 #include <X11/Xutil.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -29,13 +28,8 @@ AdvertServer::AdvertServer() {
         std::lock_guard lock(m_mutex);
         response.set_content(m_picture, "image/png");
     });
-    // The port is fixed, and every earlier run's connections leave it in TIME_WAIT.
-    m_server.set_socket_options([](int sock) {
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    m_bound = m_server.bind_to_port("127.0.0.1", E2E_PORT);
-    if (m_bound) {
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    if (m_port > 0) {
         // Connections wait in the listening queue until the loop runs.
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
     }
@@ -69,8 +63,12 @@ Clock::time_point AdvertServer::lastAnswer() {
     return m_lastAnswer;
 }
 
+std::string AdvertServer::endpoint() const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/advert";
+}
+
 std::string AdvertServer::pictureUrl() const {
-    return "http://127.0.0.1:" + std::to_string(E2E_PORT) + "/pic.png";
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/pic.png";
 }
 
 Sandbox::Sandbox() {

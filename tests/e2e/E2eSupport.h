@@ -1,5 +1,5 @@
-// What the end-to-end tests drive the program with: the advert server on the program's
-// compiled-in port, a private copy of the program with a recording link opener, and a view
+// What the end-to-end tests drive the program with: the advert server on a port the
+// kernel picks (the program is told it in KESTROVA_E2E_ENDPOINT), a private copy of the program with a recording link opener, and a view
 // of the X display (windows by name, their geometry and pixels, every window mapped).
 #pragma once
 
@@ -34,7 +34,9 @@ class AdvertServer {
 public:
     AdvertServer();
     ~AdvertServer();
-    bool listening() const { return m_bound; }
+    bool listening() const { return m_port > 0; }
+    // The "/advert" address, as the program is to ask it.
+    std::string endpoint() const;
 
     void answer(int status, std::string body);
     void setPicture(std::string bytes);
@@ -47,7 +49,7 @@ public:
 private:
     httplib::Server m_server;
     std::thread m_thread;
-    bool m_bound = false;
+    int m_port = -1;
     std::mutex m_mutex;
     int m_status = 404;
     std::string m_body;

@@ -36,7 +36,9 @@ bool exitedWith0(const std::optional<int>& status) {
 class ProgramE2eTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.listening()) << "port " << E2E_PORT << " is taken";
+        ASSERT_TRUE(server.listening());
+        // The programs the test starts inherit it (kestrova-advert-e2e reads it at run time).
+        setenv("KESTROVA_E2E_ENDPOINT", server.endpoint().c_str(), 1);
         fs::create_directories(fs::path(E2E_REGISTRY) / "SOFTWARE/Kestrova");
         writeFile(fs::path(E2E_REGISTRY) / "SOFTWARE/Kestrova/appname", "Reader\n");
         writeFile(config(), "[CONFIG]\nlast_adv_time=7\n");
