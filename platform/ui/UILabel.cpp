@@ -1,6 +1,9 @@
 // Label text painting and the button's press, hover and click behaviour.
 #include "platform/ui/UILabel.h"
 
+#include <initializer_list>
+#include <utility>
+
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIPainter.h"
 
@@ -28,23 +31,20 @@ std::optional<int> parseFontIndex(std::wstring_view v) {
     auto index = kestrova::ui::parseInt(v);
     return index && *index >= -1 ? index : std::nullopt;
 }
-std::optional<UINT> parseAlign(std::wstring_view v) {
-    if (v == L"left")
-        return DT_LEFT;
-    if (v == L"center")
-        return DT_CENTER;
-    if (v == L"right")
-        return DT_RIGHT;
+// The DT_ bits a keyword of words stands for.
+std::optional<UINT> parseKeyword(std::wstring_view v,
+                                 std::initializer_list<std::pair<std::wstring_view, UINT>> words) {
+    for (const auto& [word, bits] : words) {
+        if (v == word)
+            return bits;
+    }
     return std::nullopt;
 }
+std::optional<UINT> parseAlign(std::wstring_view v) {
+    return parseKeyword(v, {{L"left", DT_LEFT}, {L"center", DT_CENTER}, {L"right", DT_RIGHT}});
+}
 std::optional<UINT> parseVAlign(std::wstring_view v) {
-    if (v == L"top")
-        return DT_TOP;
-    if (v == L"center")
-        return DT_VCENTER;
-    if (v == L"bottom")
-        return DT_BOTTOM;
-    return std::nullopt;
+    return parseKeyword(v, {{L"top", DT_TOP}, {L"center", DT_VCENTER}, {L"bottom", DT_BOTTOM}});
 }
 
 }  // namespace
