@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "server/PictureType.h"
+#include "util/PictureFormat.h"
 
 namespace kestrova {
 
@@ -212,7 +213,8 @@ bool EntryReader::readPicture(Advert& advert, AdvertCatalog& catalog) {
     }
     std::optional<std::string> type = pictureContentType(*bytes);
     if (!type) {
-        return fail("picture", "is not a PNG, JPEG, GIF, WebP or BMP picture");
+        return fail("picture", "is not a " + std::string(kPictureFormatNames) +
+                                   " picture, the formats the pop-up shows");
     }
     catalog.pictures.emplace(advert.picture, Picture{std::move(*type), std::move(*bytes)});
     return true;

@@ -1,4 +1,4 @@
-// Recognises the picture formats the pop-up can show from a file's first bytes.
+// The media type the server gives a picture, from the pop-up's own format list.
 #pragma once
 
 #include <optional>
@@ -7,9 +7,9 @@
 
 namespace kestrova {
 
-// The media type of a PNG, JPEG, GIF, WebP or BMP picture, judged by its signature rather
-// than its file name, so that a misnamed file is still served with the type it really has.
-// Empty for anything else.
+// The media type of a PNG, JPEG, GIF or BMP picture, judged by its signature rather than
+// its file name, so that a misnamed file is still served with the type it really has.
+// Empty for anything else, the formats the pop-up cannot show (WebP, SVG, ...) included.
 std::optional<std::string> pictureContentType(std::string_view bytes);
 
 }  // namespace kestrova

@@ -31,17 +31,30 @@ int waitForPort(const test::Child& server) {
 TEST(ServerExecutable, RejectsAnInvalidAdvertsFileAtStart) {
     test::TempDir folder;
     const std::filesystem::path adverts = folder / "adverts.json";
-    test::writeFile(adverts, R"([
+    // A picture the pop-up cannot show is as wrong as a broken link.
+    test::writeFile(folder / "photo.webp", std::string("RIFF\x10\0\0\0WEBPVP8 ", 16));
+    const struct {
+        const char* entry;
+        const char* message;
+    } rows[] = {
+        {R"({"kind": "text", "title": "Broken link", "text": "t", "link": "example.com"})",
+         R"(advert [1] "Broken link": field "link")"},
+        {R"({"kind": "picture", "title": "WebP", "picture": "photo.webp", "link": "http://x"})",
+         R"(advert [1] "WebP": field "picture": is not a PNG, JPEG, GIF or BMP picture)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.entry);
+        test::writeFile(adverts, std::string(R"([
           {"kind": "text", "title": "Fine", "text": "t", "link": "https://example.com/"},
-          {"kind": "text", "title": "Broken link", "text": "t", "link": "example.com"}
-        ])");
-    test::Child server(
-        {KESTROVA_ADVERT_SERVER_EXE, "--adverts", adverts.string(), "--listen", "127.0.0.1:0"});
-    EXPECT_TRUE(server.wait(10s) && server.exitedWith(2));
-    const std::string err = server.err();
-    EXPECT_NE(err.find(adverts.string()), std::string::npos) << err;
-    EXPECT_NE(err.find(R"(advert [1] "Broken link": field "link")"), std::string::npos) << err;
-    EXPECT_EQ(server.out().find("listening"), std::string::npos);
+          )") + row.entry + "]");
+        test::Child server(
+            {KESTROVA_ADVERT_SERVER_EXE, "--adverts", adverts.string(), "--listen", "127.0.0.1:0"});
+        EXPECT_TRUE(server.wait(10s) && server.exitedWith(2));
+        const std::string err = server.err();
+        EXPECT_NE(err.find(adverts.string()), std::string::npos) << err;
+        EXPECT_NE(err.find(row.message), std::string::npos) << err;
+        EXPECT_EQ(server.out().find("listening"), std::string::npos);
+    }
 }
 
 TEST(ServerExecutable, ServesTheSamplesLogsAndStopsOnASignal) {
