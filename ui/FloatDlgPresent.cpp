@@ -70,10 +70,10 @@ void CFloatDlg::ShowImageAdvert(LPCTSTR title, LPCTSTR picture, LPCTSTR link) {
     m_strClickUrl = link ? link : L"";
 
     SIZE size{kestrova::kPictureFallbackWidth, kestrova::kPictureFallbackHeight};
-    if (TImageInfo* image = CRenderEngine::LoadImageW(STRINGorID(picture), nullptr, 0)) {
+    // Kept, not freed: the label paints these same pixels instead of decoding the file
+    // again, and the window shows one advert per run.
+    if (const TImageInfo* image = CRenderEngine::LoadImageW(STRINGorID(picture), nullptr, 0)) {
         size = SIZE{image->nX, image->nY};
-        // Only the size was wanted; the label decodes the picture for itself.
-        CRenderEngine::FreeImage(image);
     }
     size = kestrova::fitInside(size, areaSize(kestrova::workAreaOrMonitor()));
     m_nWidth = size.cx;

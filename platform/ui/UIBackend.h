@@ -48,6 +48,8 @@ public:
     // Asks for a repaint; the backend paints when it next runs its events.
     virtual void invalidate(HWND handle) = 0;
 
+    // Device pixels per design pixel (2 on a 2x screen).
+    virtual double scale() const { return 1.0; }
     virtual RECT primaryMonitor() const = 0;
     // The work area, or nothing when it cannot be read.
     virtual std::optional<RECT> workArea() const = 0;

@@ -91,23 +91,18 @@ const TImageInfo* CPaintManagerUI::GetImageEx(LPCTSTR name) {
         return nullptr;
     }
     std::string file = toUtf8(key);
-    std::optional<std::string> bytes;
-    std::string read;
+    DecodeResult decoded{nullptr, "not found"};
     if (file.front() == '/') {
-        if (readFileBytes(file, kMaxImageFileBytes, read))
-            bytes = std::move(read);
-    } else if (m_skin) {
-        bytes = m_skin->read(file);
-    }
-    DecodeResult decoded;
-    if (bytes) {
+        // A picture on disk is one a program also sizes with LoadImageW: shared, not
+        // decoded again.
+        decoded = loadPictureFile(file);
+    } else if (std::optional<std::string> bytes = m_skin ? m_skin->read(file) : std::nullopt) {
         decoded =
             decodeImage({reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()});
     }
     if (!decoded.image) {
         // A missing picture is cosmetic: say so once and draw without it.
-        kestrova::ui::trace("picture '%s' not drawn: %s", file.c_str(),
-                            bytes ? decoded.error.c_str() : "not found");
+        kestrova::ui::trace("picture '%s' not drawn: %s", file.c_str(), decoded.error.c_str());
         m_missingImages.insert(key);
         return nullptr;
     }

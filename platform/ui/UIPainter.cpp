@@ -70,9 +70,14 @@ void Painter::drawImage(const TImageInfo& image, const RECT& rc, const ImageSpec
     double yd[] = {double(dst.top), dst.top + t, dst.bottom - b};
     double hd[] = {t, dh - t - b, b};
     double alpha = spec.fade / 255.0;
+    // A picture decoded at a reduced size keeps its own coordinates; its pixels are fewer.
+    const double kx =
+        image.nX > 0 ? cairo_image_surface_get_width(image.surface) / double(image.nX) : 1;
+    const double ky =
+        image.nY > 0 ? cairo_image_surface_get_height(image.surface) / double(image.nY) : 1;
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
-            drawPatch(cr(), image.surface, {xs[col], ys[row], ws[col], hs[row]},
+            drawPatch(cr(), image.surface, {xs[col] * kx, ys[row] * ky, ws[col] * kx, hs[row] * ky},
                       {xd[col], yd[row], wd[col], hd[row]}, alpha);
         }
     }

@@ -1,6 +1,8 @@
-// Pictures: decoding with gdk-pixbuf (the format found from the content, never from the
-// name), the size limit that keeps a hostile file from exhausting memory, and the
-// design's CRenderEngine entry point.
+// Pictures: the design's CRenderEngine entry point and the loader behind it. Only the
+// pop-up's formats (PNG, JPEG, GIF's first frame, BMP; util/PictureFormat.h) are decoded,
+// recognised by their first bytes, each by a decoder chosen for it; anything else reaches
+// no decoder. A picture over 4096 pixels a side is refused at its header, and every decode
+// keeps to a CPU-time and memory budget (UIPictureDecode.h).
 #pragma once
 
 #include <cairo.h>
@@ -13,7 +15,10 @@
 #include "platform/ui/UIDefs.h"
 #include "platform/ui/UIString.h"
 
-// A decoded picture: nX x nY pixels held as a premultiplied ARGB cairo surface.
+// A decoded picture. nX x nY is the picture's own size in pixels, as its header declares;
+// surface holds its pixels as premultiplied ARGB, at that size or, for a picture decoded to
+// fit a smaller box (DecodeOptions::fit), at a reduced size of the same proportions.
+// Whoever draws it maps the picture's coordinates onto the surface's.
 struct TImageInfo {
     int nX = 0;
     int nY = 0;
@@ -30,9 +35,11 @@ using tagTImageInfo = TImageInfo;
 class CRenderEngine {
 public:
     // Loads a picture file (bitmap names a path; type is unused and may be null) and
-    // returns its size and pixels, or null when it cannot be read or decoded or declares
-    // more than 4096 pixels in either direction. mask, when not 0, is an 0xRRGGBB colour
-    // made transparent. The library keeps the result until FreeImage or process exit.
+    // returns its size and pixels, or null when it cannot be read, is not one of the
+    // formats, cannot be decoded within the budget or declares more than 4096 pixels in
+    // either direction. mask, when not 0, is an 0xRRGGBB colour made transparent. The
+    // library keeps the result until FreeImage or process exit, and a window drawing the
+    // same file meanwhile draws these pixels rather than decoding it again.
     static TImageInfo* LoadImageW(STRINGorID bitmap, LPCTSTR type = nullptr, DWORD mask = 0);
     static void FreeImage(TImageInfo* image);
 };
@@ -41,19 +48,36 @@ namespace kestrova::ui {
 
 // Either side above this many pixels is refused before any pixel is allocated.
 inline constexpr int kMaxImageSide = 4096;
-// Files larger than this are not even read: no picture within the side limit needs it.
-inline constexpr std::size_t kMaxImageFileBytes = 64u << 20;
+// Files larger than this are not even read: the pop-up downloads no larger picture.
+inline constexpr std::size_t kMaxImageFileBytes = 32u << 20;
 
-using ImagePtr = std::unique_ptr<TImageInfo>;
+using ImagePtr = std::shared_ptr<TImageInfo>;
+
+struct DecodeOptions {
+    // 0xRRGGBB made transparent in opaque pixels; 0 for none.
+    DWORD mask = 0;
+    // The largest box the picture will be shown in, in device pixels; empty for full size.
+    // A format that can decode at a reduced scale (JPEG, in eighths) then delivers the
+    // smallest scale that still covers the picture shrunk to fit the box.
+    SIZE fit{};
+};
 
 struct DecodeResult {
     ImagePtr image;
     std::string error;  // empty on success
 };
 
-// Decodes a picture held in memory. The header's declared size is checked first; a
-// picture over the limit is abandoned at that point.
-DecodeResult decodeImage(std::span<const std::uint8_t> bytes, DWORD mask = 0);
+// Decodes a picture held in memory.
+DecodeResult decodeImage(std::span<const std::uint8_t> bytes, const DecodeOptions& options = {});
+
+// A picture file as windows show it: decoded to fit the work area at the screen's scale
+// (pictureFitBox), and decoded once: while any holder keeps the result, loading the same
+// unchanged file (same device, inode, size and modification time) with the same mask
+// shares it.
+DecodeResult loadPictureFile(const std::string& path, DWORD mask = 0);
+
+// The work area in device pixels: no window is shown larger.
+SIZE pictureFitBox();
 
 // Reads a whole file of at most maxBytes; false when it cannot be read or is larger.
 bool readFileBytes(const std::string& path, std::size_t maxBytes, std::string& out);

@@ -77,7 +77,7 @@ PictureLocation fileUrlPath(std::string_view url) {
 }
 
 // What the pop-up would do with a downloaded file: the download's size limit, then the
-// window's own decoding (which refuses pictures over 4096 pixels a side).
+// window's own loader (the same formats, limits and budgets).
 std::string checkPicture(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
@@ -85,13 +85,9 @@ std::string checkPicture(const std::filesystem::path& path) {
     std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec || size > static_cast<std::uintmax_t>(ClusterCurl::kDefaultDownloadLimit))
         return "picture " + path.string() + ": larger than the pop-up downloads (32 MiB)";
-    std::string bytes;
-    if (!ui::readFileBytes(path.string(), static_cast<std::size_t>(size), bytes))
-        return "picture " + path.string() + ": cannot be read";
-    auto decoded =
-        ui::decodeImage({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-    if (!decoded.image)
-        return "picture " + path.string() + ": " + decoded.error;
+    ui::DecodeResult loaded = ui::loadPictureFile(path.string());
+    if (!loaded.image)
+        return "picture " + path.string() + ": " + loaded.error;
     return {};
 }
 

@@ -41,7 +41,7 @@ public:
 
     // The native window of a library window (for tests and tools), or None.
     Window nativeWindow(HWND handle) const;
-    double scale() const { return m_screen->scale(); }
+    double scale() const override { return m_screen->scale(); }
     // Called once per window when its first frame reaches the screen.
     void setPresentedHook(std::function<void(HWND)> hook) { m_presented = std::move(hook); }
 

@@ -1,7 +1,6 @@
 // Test helpers: in-memory pictures and archives, test resources, frames.
 #include "UiTestSupport.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -55,18 +54,6 @@ Bytes makePng(int w, int h, const std::function<void(cairo_t*)>& paint) {
     cairo_surface_write_to_png_stream(surface, appendBytes, &png);
     cairo_surface_destroy(surface);
     return png;
-}
-
-Bytes makeJpeg(int w, int h) {
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h);
-    gdk_pixbuf_fill(pixbuf, 0x336699ff);
-    gchar* buffer = nullptr;
-    gsize size = 0;
-    gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "jpeg", nullptr, nullptr);
-    Bytes jpeg(buffer, buffer + size);
-    g_free(buffer);
-    g_object_unref(pixbuf);
-    return jpeg;
 }
 
 Bytes makeZip(const std::map<std::string, std::string>& entries) {

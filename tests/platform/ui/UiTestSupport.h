@@ -24,8 +24,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A PNG of w x h drawn by paint (on a transparent ground).
 Bytes makePng(int w, int h, const std::function<void(cairo_t*)>& paint);
-// A JPEG of w x h, through gdk-pixbuf.
-Bytes makeJpeg(int w, int h);
 // A zip archive with the given entries.
 Bytes makeZip(const std::map<std::string, std::string>& entries);
 

@@ -172,7 +172,7 @@ TEST_F(WindowTest, EachFailureTheLibrarySurvivesLeavesOneLineInTheLog) {
              Frame first(w.GetPaintManager(), 320, 180);
              Frame second(w.GetPaintManager(), 320, 180);
          },
-         "ui: picture 'float_bg.png' not drawn: not a readable picture"},
+         "ui: picture 'float_bg.png' not drawn: not a PNG, JPEG, GIF or BMP picture"},
         {"a layout naming a picture the skin lacks", [](SkinEntries& e) { e.erase("close.png"); },
          [](PopupWindow&, HWND h) { EXPECT_EQ(h, nullptr); },
          "ui: window FloatDlg not created: FloatDlg.xml:"},

@@ -160,6 +160,7 @@ TEST(PreviewTool, RefusesWhatThePopUpWouldNotShow) {
     TempDir dir;
     writeQuadrants(dir / "huge.png", 5000, 8);
     test::writeFile(dir / "notes.png", "not a picture");
+    test::writeFile(dir / "photo.webp", std::string("RIFF\x10\0\0\0WEBPVP8 ", 16));
     const std::string ok = R"({"type": 0, "context": "Hello"})";
     struct Row {
         const char* name;
@@ -190,6 +191,11 @@ TEST(PreviewTool, RefusesWhatThePopUpWouldNotShow) {
         {"NUL in the address", R"({"type": 1, "img_url": "file:///tmp\u0000x"})", {}, 3, "NUL"},
         {"undecodable picture", R"({"type": 1, "img_url": "notes.png"})", {}, 3, "notes.png"},
         {"oversized picture", R"({"type": 1, "img_url": "huge.png"})", {}, 3, "huge.png"},
+        {"WebP picture",
+         R"({"type": 1, "img_url": "photo.webp"})",
+         {},
+         3,
+         "not a PNG, JPEG, GIF or BMP picture"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
