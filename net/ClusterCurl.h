@@ -77,4 +77,5 @@ private:
     double m_dLastProgress = 0.0;
     std::int64_t m_nMaxBodySize = kDefaultBodyLimit;
     std::int64_t m_nMaxFileSize = kDefaultDownloadLimit;
+    char m_szError[CURL_ERROR_SIZE] = {};
 };

@@ -1,4 +1,4 @@
-// The product's compiled-in settings, from the build's cache variables. Keep both functions
+// The product's compiled-in settings, from the build's cache variables. Keep all three functions
 // in this one unit: a second unit that defines them replaces this one as a whole.
 #include "util/BuildSettings.h"
 
@@ -10,6 +10,10 @@ const char* builtInAdvertEndpoint() {
 
 const char* builtInRegistryRoot() {
     return KESTROVA_REGISTRY_ROOT;
+}
+
+const char* builtInCaBundle() {
+    return KESTROVA_CA_BUNDLE;
 }
 
 }  // namespace kestrova

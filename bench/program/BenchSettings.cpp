@@ -12,4 +12,8 @@ const char* builtInRegistryRoot() {
     return KESTROVA_BENCH_REGISTRY_ROOT;
 }
 
+const char* builtInCaBundle() {
+    return "";
+}
+
 }  // namespace kestrova

@@ -18,4 +18,8 @@ const char* builtInRegistryRoot() {
     return KESTROVA_E2E_REGISTRY_ROOT;
 }
 
+const char* builtInCaBundle() {
+    return "";
+}
+
 }  // namespace kestrova

@@ -1,11 +1,14 @@
 // GET into memory against real loopback servers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 
 #include "net/ClusterCurl.h"
 #include "tests/net/LoopbackServers.h"
+#include "tests/net/NetTestSettings.h"
+#include "tests/support/TempDir.h"
 
 namespace kestrova::test {
 namespace {
@@ -38,6 +41,10 @@ protected:
         });
         server.Get("/hop1", [](Request, Response res) { res.set_redirect("/hop2"); });
         server.Get("/hop2", [](Request, Response res) { res.set_redirect("/agent", 307); });
+        server.Get("/loop", [this](Request, Response res) {
+            ++loops;
+            res.set_redirect("/loop");
+        });
         server.Get("/to-file",
                    [](Request, Response res) { res.set_redirect("file:///etc/hostname"); });
         server.Get(R"(/sized/(\d+))", [](Request req, Response res) {
@@ -56,6 +63,7 @@ protected:
     }
 
     LoopbackHttpServer http;
+    std::atomic<int> loops = 0;
 };
 
 TEST_F(HttpGetTest, StatusBodyAndTraceOfEachKindOfAnswer) {
@@ -82,12 +90,18 @@ TEST_F(HttpGetTest, StatusBodyAndTraceOfEachKindOfAnswer) {
         {http.url("/status/500"), 500, "No error", error,
          "[curl send msg error: pRes=No error, lResCode=500 \n]"},
         {http.url("/hop1"), 200, "No error", kUserAgent, ""},
-        {https.url("/advert"), 200, "No error", "{}", ""},
+        {https.url("/advert"), 60, "SSL peer certificate or SSH remote key was not OK", "",
+         "[curl send msg error: pRes=SSL peer certificate or SSH remote key was not OK, "
+         "lResCode=60 \n][curl error detail: SSL certificate problem: self-signed certificate \n]"},
         {"file:///etc/hostname", 1, "Unsupported protocol", "", std::nullopt},
         {http.url("/to-file"), 302, "Unsupported protocol", "", std::nullopt},
         {refused, 7, "Couldn't connect to server", "", std::nullopt},
         {http.url("/cut"), 18, "Transferred a partial file", "{\"type\":0,",
-         "[curl send msg error: pRes=Transferred a partial file, lResCode=18 \n]"},
+         "[curl send msg error: pRes=Transferred a partial file, lResCode=18 \n]"
+         "[curl error detail: transfer closed with 990 bytes remaining to read \n]"},
+        {http.url("/loop"), 302, "Number of redirects hit maximum amount", "",
+         "[curl send msg error: pRes=Number of redirects hit maximum amount, lResCode=302 \n]"
+         "[curl error detail: Maximum (10) redirects followed \n]"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.url);
@@ -100,6 +114,47 @@ TEST_F(HttpGetTest, StatusBodyAndTraceOfEachKindOfAnswer) {
         if (row.trace) {
             EXPECT_EQ(trace.text(), *row.trace);
         }
+    }
+    EXPECT_EQ(loops, 11) << "the first request and ten redirects";
+}
+
+// A server's certificate must chain to the system's store, or, in a vendor's build, to the
+// CA file named at build time, which then replaces the store; and it must name the host.
+TEST_F(HttpGetTest, HttpsServersAreCheckedAgainstTheStoreOrTheBuiltInCaFile) {
+    TestAuthority vendor;
+    TempDir folder;
+    const std::string bundle = folder / "vendor-ca.pem";
+    writeFile(bundle, vendor.pem());
+    LoopbackHttpServer issued(vendor, "127.0.0.1"), misnamed(vendor, "other.test"),
+        selfSigned(LoopbackHttpServer::Scheme::kHttps);
+    for (LoopbackHttpServer* server : {&issued, &misnamed, &selfSigned}) {
+        server->server().Get("/advert",
+                             [](Request, Response res) { res.set_content("{}", "a/b"); });
+        server->start();
+    }
+    const struct {
+        const char* what;
+        std::string caFile;
+        const LoopbackHttpServer& server;
+        int code;
+        const char* detail;
+    } rows[] = {
+        {"issued by a CA outside the store", "", issued, 60, "unable to get local issuer"},
+        {"issued by the built-in CA", bundle, issued, 200, ""},
+        {"issued by the built-in CA for another name", bundle, misnamed, 60,
+         "no alternative certificate subject name matches target host name '127.0.0.1'"},
+        {"self-signed, with the built-in CA", bundle, selfSigned, 60, "self-signed certificate"},
+        {"the built-in CA file missing", folder / "gone.pem", issued, 77,
+         "error setting certificate"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScopedCaBundle setting(row.caFile);
+        std::string body;
+        StderrCapture trace;
+        EXPECT_EQ(get(row.server.url("/advert"), body).code, row.code);
+        EXPECT_EQ(body, row.code == 200 ? "{}" : "");
+        EXPECT_NE(trace.text().find(row.detail), std::string::npos);
     }
 }
 

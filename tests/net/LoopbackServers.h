@@ -14,11 +14,29 @@
 
 namespace kestrova::test {
 
-// Register handlers on server() before start().
+// A certificate authority made for one test: the certificates it issues are valid for a
+// day, and pem() is what a CA file holds.
+class TestAuthority {
+public:
+    TestAuthority();
+    ~TestAuthority();
+    TestAuthority(const TestAuthority&) = delete;
+    TestAuthority& operator=(const TestAuthority&) = delete;
+    std::string pem() const;
+
+private:
+    friend class LoopbackHttpServer;
+    struct Keys;
+    std::unique_ptr<Keys> m_keys;
+};
+
+// Register handlers on server() before start(). An HTTPS server's certificate is its own
+// (self-signed), or issued by authority for the address or name given.
 class LoopbackHttpServer {
 public:
     enum class Scheme { kHttp, kHttps };
     explicit LoopbackHttpServer(Scheme scheme = Scheme::kHttp);
+    LoopbackHttpServer(const TestAuthority& authority, const std::string& subject);
     ~LoopbackHttpServer();
 
     httplib::Server& server() { return *m_server; }
