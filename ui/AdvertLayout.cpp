@@ -34,15 +34,15 @@ SIZE fitInside(SIZE size, SIZE limit) {
     return SIZE{static_cast<LONG>(std::max<std::int64_t>(1, w * lh / h)), limit.cy};
 }
 
-std::wstring quoteLink(std::wstring_view link) {
+std::optional<std::wstring> quoteLink(std::wstring_view link) {
+    if (link.size() > kMaxLinkLength) {
+        return std::nullopt;
+    }
     std::wstring quoted;
-    quoted.reserve(std::min(link.size() + 2, kQuotedLinkUnits - 1));
+    quoted.reserve(link.size() + 2);
     quoted += L'"';
     quoted += link;
     quoted += L'"';
-    if (quoted.size() > kQuotedLinkUnits - 1) {
-        quoted.resize(kQuotedLinkUnits - 1);
-    }
     return quoted;
 }
 

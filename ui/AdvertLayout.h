@@ -2,6 +2,7 @@
 // so that every boundary can be checked without one.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,8 +26,10 @@ inline constexpr UINT_PTR kSlideTimerId = 0x4000;
 inline constexpr int kSlideStepPixels = 10;
 // Only releases below the title row open the link; the row holds the close button.
 inline constexpr int kTitleRowHeight = 30;
-// The quoted link lives in a buffer of this many units, the terminating NUL included.
+// The quoted link lives in a buffer of this many units, the terminating NUL included, so a
+// link may have at most kMaxLinkLength characters.
 inline constexpr size_t kQuotedLinkUnits = 1024;
+inline constexpr size_t kMaxLinkLength = kQuotedLinkUnits - 3;
 
 // Milliseconds between slide ticks: 10 - height / 150 truncated, at least 1. A taller
 // window ticks faster so that every slide takes roughly as long. Negative heights (no
@@ -40,8 +43,8 @@ int textWindowHeight(int measuredTextHeight);
 // already fit are returned unchanged. Degenerate sizes are returned as they are.
 SIZE fitInside(SIZE size, SIZE limit);
 
-// The link between double quotes, cut to the quoted-link buffer (the closing quote
-// first, then the end of the link).
-std::wstring quoteLink(std::wstring_view link);
+// The link between double quotes; nothing for a link longer than kMaxLinkLength, which
+// cut to the buffer would be a different address.
+std::optional<std::wstring> quoteLink(std::wstring_view link);
 
 }  // namespace kestrova

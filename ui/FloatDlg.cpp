@@ -1,8 +1,10 @@
 // The pop-up's lifetime and events: initialisation, clicks, timer and destruction.
 #include "ui/FloatDlg.h"
 
+#include "log/LogLine.h"
 #include "platform/shell/ShellExecute.h"
 #include "ui/AdvertLayout.h"
+#include "util/BoundedFormat.h"
 
 DUI_BEGIN_MESSAGE_MAP(CFloatDlg, WindowImplBase)
 DUI_ON_MSGTYPE(DUI_MSGTYPE_CLICK, CFloatDlg::OnClick)
@@ -55,8 +57,14 @@ LRESULT CFloatDlg::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
     const RECT advert{client.left, client.top + kestrova::kTitleRowHeight + 1, client.right,
                       client.bottom};
     if (PtInRect(advert, pt) && !m_strClickUrl.empty()) {
-        std::wstring quoted = kestrova::quoteLink(m_strClickUrl);
-        ShellExecuteW(nullptr, L"open", L"explorer.exe", quoted.c_str(), nullptr, SW_SHOW);
+        if (std::optional<std::wstring> quoted = kestrova::quoteLink(m_strClickUrl)) {
+            ShellExecuteW(nullptr, L"open", L"explorer.exe", quoted->c_str(), nullptr, SW_SHOW);
+        } else {
+            // The link itself stays out of the log: it comes from the server's answer.
+            kestrova::logLine(kestrova::boundedFormat(
+                "link not opened: %zu characters, longer than the %zu a link may have",
+                m_strClickUrl.size(), kestrova::kMaxLinkLength));
+        }
     }
     return 0;
 }

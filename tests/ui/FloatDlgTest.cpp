@@ -1,10 +1,12 @@
 // The pop-up's behaviour on the headless backend: what creation leaves, which releases
 // open the link, the keys it swallows, the timers it passes on, how it closes, and a
 // layout that lacks its named controls.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "DlgTestSupport.h"
+#include "log/CLog.h"
 #include "platform/ui/UIMessageCore.h"
 #include "tests/support/TempDir.h"
 #include "ui/AdvertLayout.h"
@@ -74,14 +76,25 @@ TEST_F(Pop, TwoClicksOpenTwiceOnEitherPageAndTheWindowStays) {
     EXPECT_TRUE(IsWindow(hwnd));
 }
 
-TEST_F(Pop, AnOverlongLinkIsHandedOverCutToItsBuffer) {
+// A link cut to its buffer would be another address: one that does not fit is refused
+// whole, with one line in the log (without the link, which comes from the server).
+TEST_F(Pop, ALinkLongerThanItsBufferOpensNothingAndLogsOneLine) {
     ASSERT_NE(create(), nullptr);
-    std::wstring link = L"http://a.test/" + std::wstring(3000, L'a');
-    dlg->ShowTextAdvert(L"Title", L"Text", link.c_str());
-    releaseAt(100);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].size(), kQuotedLinkUnits - 2);
-    EXPECT_EQ(opened[0], ui::toUtf8(link.substr(0, kQuotedLinkUnits - 2)));
+    test::TempDir logFolder;
+    CLog::GetInstance()->Init(logFolder.path().c_str());
+    const std::wstring longest = L"http://a.test/" + std::wstring(kMaxLinkLength - 14, L'a');
+    const std::wstring tooLong = L"http://b.test/" + std::wstring(2000 - 14, L'b');
+    for (const std::wstring& link : {longest, tooLong}) {
+        dlg->ShowTextAdvert(L"Title", L"Text", link.c_str());
+        releaseAt(100);
+    }
+    CLog::GetInstance()->Stop();
+    EXPECT_EQ(opened, std::vector<std::string>{ui::toUtf8(longest)});
+    const std::string log = test::readFile(logFolder / "RazOdezerivozi.log");
+    EXPECT_NE(log.find(" link not opened: 2000 characters, longer than the 1021 a link may have\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
 }
 
 TEST_F(Pop, EnterAndEscapeLeaveTheWindowOpen) {
