@@ -53,7 +53,9 @@ struct Channel {
     // Masks must be contiguous runs of bits for the widening to mean anything.
     bool valid() const { return mask == 0 || (max & (max + 1)) == 0; }
     std::uint32_t get(std::uint32_t pixel, std::uint32_t absent = 0) const {
-        return mask == 0 ? absent : ((pixel & mask) >> shift) * 255 / max;
+        return mask == 0
+                   ? absent
+                   : static_cast<std::uint32_t>(std::uint64_t{(pixel & mask) >> shift} * 255 / max);
     }
 };
 

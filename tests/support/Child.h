@@ -37,7 +37,6 @@ public:
     Child(Child&& other) noexcept
         : m_pid(std::exchange(other.m_pid, -1)),
           m_status(other.m_status),
-          m_usage(other.m_usage),
           m_files(std::move(other.m_files)) {}
     ~Child() {
         if (m_pid > 0) {
@@ -49,7 +48,7 @@ public:
     // False when the child did not end within the limit.
     bool wait(std::chrono::milliseconds limit = std::chrono::minutes(2)) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (m_pid > 0 && ::wait4(m_pid, &m_status, WNOHANG, &m_usage) != m_pid) {
+        while (m_pid > 0 && ::waitpid(m_pid, &m_status, WNOHANG) != m_pid) {
             if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
@@ -62,14 +61,6 @@ public:
     std::string out() const { return readFile(*m_files / "out"); }
     std::string err() const { return readFile(*m_files / "err"); }
     int status() const { return m_status; }
-    // Once it has ended: its peak resident memory and its CPU time.
-    long peakKiB() const { return m_usage.ru_maxrss; }
-    std::chrono::microseconds cpuTime() const {
-        auto us = [](const timeval& t) {
-            return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
-        };
-        return us(m_usage.ru_utime) + us(m_usage.ru_stime);
-    }
     bool exitedWith(int code) const {
         return m_pid < 0 && WIFEXITED(m_status) && WEXITSTATUS(m_status) == code;
     }
@@ -114,7 +105,6 @@ private:
 
     pid_t m_pid = -1;
     int m_status = 0;
-    rusage m_usage{};
     std::unique_ptr<TempDir> m_files = std::make_unique<TempDir>();
 };
 

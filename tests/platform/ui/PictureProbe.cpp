@@ -2,17 +2,31 @@
 // measure the load from outside: this process's peak memory and the load's CPU time.
 //
 //   picture_probe FILE
-//   cpu_us 812
+//   cpu_us 812 peak_kib 9064
 //   size 100 50 surface 100 50 quadrants FFFF0000 FF00FF00 FF0000FF FFFFFF00
 //   (or "refused: REASON", exit 1)
+//
+// The peak is this process's own (VmHWM): the resource usage a parent reads would keep the
+// parent's memory at the fork across the exec.
 #include <time.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <string>
 
 #include "platform/ui/UIRender.h"
 
 namespace {
+
+long peakKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
 
 long long threadCpuMicroseconds() {
     timespec now{};
@@ -38,7 +52,8 @@ int main(int argc, char** argv) {
     }
     const long long before = threadCpuMicroseconds();
     const kestrova::ui::DecodeResult loaded = kestrova::ui::loadPictureFile(argv[1]);
-    std::printf("cpu_us %lld\n", threadCpuMicroseconds() - before);
+    const long long cpu = threadCpuMicroseconds() - before;
+    std::printf("cpu_us %lld peak_kib %ld\n", cpu, peakKiB());
     if (!loaded.image) {
         std::printf("refused: %s\n", loaded.error.c_str());
         return 1;
