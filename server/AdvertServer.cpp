@@ -114,7 +114,7 @@ struct AdvertServer::Callbacks {
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
             const MHD_ConnectionInfo* info =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-            *context = &self.m_connections.open(info->connect_fd,
+            *context = &self.m_connections.open(info == nullptr ? -1 : info->connect_fd,
                                                 SteadyClock::now() + self.m_limits.requestTime);
         } else if (auto* state = static_cast<ConnectionState*>(*context); state != nullptr) {
             requestEnded(self, *state);

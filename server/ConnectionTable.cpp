@@ -102,7 +102,7 @@ std::size_t ConnectionTable::cutOverdue(SteadyTime now) {
     // The descriptor stays valid while the state is listed: the library reports the end
     // (close() above, under this lock) before it closes the socket.
     for (ConnectionState& state : m_connections) {
-        if (state.deadline.load() < nowCount) {
+        if (state.deadline.load() < nowCount && state.fd >= 0) {
             ::shutdown(state.fd, SHUT_RDWR);
             state.deadline = INT64_MAX;
             ++cut;
