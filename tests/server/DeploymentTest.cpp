@@ -8,10 +8,10 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -31,13 +31,17 @@ const std::filesystem::path kDeploy = std::filesystem::path(KESTROVA_SOURCE_DIR)
 
 // The port the server announced on its start-up line, or -1.
 int announcedPort(const test::Child& server) {
-    const std::regex announced(R"(listening on http://127\.0\.0\.1:(\d+)/advert)");
-    std::smatch match;
+    const std::string announced = "listening on http://127.0.0.1:";
+    int port = -1;
     test::waitFor([&] {
         const std::string out = server.out();
-        return std::regex_search(out, match, announced);
+        const std::size_t at = out.find(announced);
+        if (at != std::string::npos && out.find("/advert\n", at) != std::string::npos) {
+            port = std::atoi(out.c_str() + at + announced.size());
+        }
+        return port > 0;
     });
-    return match.empty() ? -1 : std::stoi(match[1]);
+    return port;
 }
 
 int countOf(const std::string& text, const std::string& what) {
@@ -162,8 +166,10 @@ TEST(Deployment, TheSystemdUnitIsValidAndStartsTheServerWithItsEnvironmentFile) 
     // which needs no running systemd.
     test::TempDir folder;
     std::string unit = test::readFile(kDeploy / "kestrova-advert-server@.service");
-    unit = std::regex_replace(unit, std::regex("/usr/local/bin/kestrova-advert-server"),
-                              KESTROVA_ADVERT_SERVER_EXE);
+    const std::string installed = "/usr/local/bin/kestrova-advert-server";
+    for (std::size_t at; (at = unit.find(installed)) != std::string::npos;) {
+        unit.replace(at, installed.size(), KESTROVA_ADVERT_SERVER_EXE);
+    }
     test::writeFile(folder / "kestrova-advert-server@1.service", unit);
     bool verified = false;
     const std::string complaints =
@@ -173,14 +179,16 @@ TEST(Deployment, TheSystemdUnitIsValidAndStartsTheServerWithItsEnvironmentFile) 
     EXPECT_TRUE(verified && complaints.empty()) << complaints;
 
     // Its command line with the environment file's values, on a free port and the samples.
-    std::smatch exec;
-    ASSERT_TRUE(std::regex_search(unit, exec, std::regex("\nExecStart=([^\n]*)")));
+    const std::size_t exec = unit.find("\nExecStart=");
+    ASSERT_NE(exec, std::string::npos);
+    const std::size_t command = exec + std::strlen("\nExecStart=");
     values["KESTROVA_LISTEN"] = "127.0.0.1:0";
     values["KESTROVA_ADVERTS"] =
         (std::filesystem::path(KESTROVA_ADVERT_SERVER_EXE).parent_path() / "samples/adverts.json")
             .string();
     std::vector<std::string> argv;
-    std::istringstream words(expand(exec[1], values));
+    std::istringstream words(
+        expand(unit.substr(command, unit.find('\n', command) - command), values));
     for (std::string word; words >> word;) {
         argv.push_back(word);
     }
