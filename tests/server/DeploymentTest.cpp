@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/server/FakePng.h"
+#include "tests/server/ServerProcess.h"
 #include "tests/support/Child.h"
 #include "tests/support/Process.h"
 #include "tests/support/Wait.h"
@@ -28,29 +29,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::filesystem::path kDeploy = std::filesystem::path(KESTROVA_SOURCE_DIR) / "server/deploy";
-
-// The port the server announced on its start-up line, or -1.
-int announcedPort(const test::Child& server) {
-    const std::string announced = "listening on http://127.0.0.1:";
-    int port = -1;
-    test::waitFor([&] {
-        const std::string out = server.out();
-        const std::size_t at = out.find(announced);
-        if (at != std::string::npos && out.find("/advert\n", at) != std::string::npos) {
-            port = std::atoi(out.c_str() + at + announced.size());
-        }
-        return port > 0;
-    });
-    return port;
-}
-
-int countOf(const std::string& text, const std::string& what) {
-    int count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 // A listening socket that haproxy inherits, so the test needs no free port guessed ahead.
 FileDescriptor inheritableListener(int& port) {
@@ -82,7 +60,7 @@ TEST(Deployment, AnInstanceStoppedBehindTheLoadBalancerFailsNoClientRequest) {
             instances.emplace_back(std::vector<std::string>{KESTROVA_ADVERT_SERVER_EXE, "--adverts",
                                                             (folder / "adverts.json").string(),
                                                             "--listen", "127.0.0.1:0"});
-            ports.push_back(announcedPort(instances.back()));
+            ports.push_back(test::announcedPort(instances.back()));
             ASSERT_GT(ports.back(), 0) << instances.back().err();
         }
         int port = -1;
@@ -116,7 +94,7 @@ TEST(Deployment, AnInstanceStoppedBehindTheLoadBalancerFailsNoClientRequest) {
         const int beforeStop = answered;
         instances[0].signal(stopSignal);
         EXPECT_TRUE(instances[0].wait(5s));
-        const int servedBySecond = countOf(instances[1].out(), " /advert ?time=0 200\n");
+        const int servedBySecond = test::countOf(instances[1].out(), " /advert ?time=0 200\n");
         std::this_thread::sleep_for(1s);
         running = false;
         for (std::thread& client : clients) {
@@ -124,8 +102,8 @@ TEST(Deployment, AnInstanceStoppedBehindTheLoadBalancerFailsNoClientRequest) {
         }
         EXPECT_EQ(failed, 0);
         EXPECT_GT(beforeStop, 20);
-        EXPECT_GT(countOf(instances[0].out(), " /advert ?time=0 200\n"), 0);
-        EXPECT_GT(countOf(instances[1].out(), " /advert ?time=0 200\n"), servedBySecond + 20);
+        EXPECT_GT(test::countOf(instances[0].out(), " /advert ?time=0 200\n"), 0);
+        EXPECT_GT(test::countOf(instances[1].out(), " /advert ?time=0 200\n"), servedBySecond + 20);
 
         // Picture addresses in the answers lead back through the balancer.
         httplib::Result text = probe.Get("/advert?time=0"), picture = probe.Get("/advert?time=0");
@@ -193,7 +171,7 @@ TEST(Deployment, TheSystemdUnitIsValidAndStartsTheServerWithItsEnvironmentFile) 
         argv.push_back(word);
     }
     test::Child server(argv);
-    const int port = announcedPort(server);
+    const int port = test::announcedPort(server);
     ASSERT_GT(port, 0) << server.err();
     httplib::Client client("127.0.0.1", port);
     httplib::Result advert = client.Get("/advert?time=0");

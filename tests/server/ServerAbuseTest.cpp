@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/server/LiveServer.h"
+#include "tests/server/ServerProcess.h"
 #include "tests/support/Wait.h"
 
 namespace kestrova {
@@ -20,14 +21,6 @@ using SteadyClock = std::chrono::steady_clock;
 const char* kOneAdvert =
     R"([{"kind": "text", "title": "T", "text": "x", "link": "https://example.com/"}])";
 const std::string kRequest = "GET /advert HTTP/1.1\r\nHost: a\r\n";
-
-int countOf(const std::string& text, const std::string& what) {
-    int count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 // A request from an address of its own, on a new connection.
 std::string normalRequest(int port, const std::string& from) {
@@ -113,7 +106,7 @@ TEST(ServerAbuse, AConnectionIsCutOffAtEachLimitAndTheServerStaysUsable) {
             row.send(client);
             const std::string reply = client.readUntilClosed(4s);
             EXPECT_EQ(reply.find("TIMEOUT"), std::string::npos);
-            EXPECT_EQ(countOf(reply, "HTTP/1.1 "), row.answer == nullptr ? 0 : 1) << reply;
+            EXPECT_EQ(test::countOf(reply, "HTTP/1.1 "), row.answer == nullptr ? 0 : 1) << reply;
             if (row.answer != nullptr) {
                 EXPECT_NE(reply.find(row.answer), std::string::npos) << reply;
             }

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/server/ServerProcess.h"
 #include "tests/support/Child.h"
 #include "tests/support/Wait.h"
 
@@ -15,19 +16,6 @@ namespace kestrova {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The port announced on the start-up line, or -1.
-int waitForPort(const test::Child& server) {
-    const std::string announced = "listening on http://127.0.0.1:";
-    for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(10ms)) {
-        const std::string out = server.out();
-        const std::size_t at = out.find(announced), end = out.find("/advert\n", at);
-        if (at != std::string::npos && end != std::string::npos) {
-            return std::stoi(out.substr(at + announced.size()));
-        }
-    }
-    return -1;
-}
 
 TEST(ServerExecutable, RejectsAnInvalidAdvertsFileAtStart) {
     test::TempDir folder;
@@ -51,7 +39,7 @@ TEST(ServerExecutable, ServesTheSamplesLogsAndStopsOnASignal) {
         // No --adverts: the samples copied beside the executable are the default.
         test::Child server(
             {KESTROVA_ADVERT_SERVER_EXE, "--listen", "127.0.0.1:0", "--min-interval", "60"});
-        const int port = waitForPort(server);
+        const int port = test::announcedPort(server);
         ASSERT_GT(port, 0) << server.out() << server.err();
 
         httplib::Client client("127.0.0.1", port);
@@ -91,7 +79,7 @@ TEST(ServerExecutable, SighupReloadsTheAdvertsFileButKeepsTheAdvertsInUseOverAFa
     test::writeFile(adverts, oneAdvert("first"));
     test::Child server(
         {KESTROVA_ADVERT_SERVER_EXE, "--adverts", adverts.string(), "--listen", "127.0.0.1:0"});
-    const int port = waitForPort(server);
+    const int port = test::announcedPort(server);
     ASSERT_GT(port, 0) << server.out() << server.err();
     httplib::Client client("127.0.0.1", port);
     auto servedTitle = [&] {
@@ -119,18 +107,10 @@ TEST(ServerExecutable, SighupReloadsTheAdvertsFileButKeepsTheAdvertsInUseOverAFa
         test::writeFile(adverts, step.file);
         server.signal(SIGHUP);
         step.message == nullptr ? ++reloads : ++refusals;
-        auto count = [](const std::string& text, const std::string& what) {
-            int found = 0;
-            for (std::size_t at = text.find(what); at != std::string::npos;
-                 at = text.find(what, at + 1)) {
-                ++found;
-            }
-            return found;
-        };
         EXPECT_TRUE(test::waitFor([&] {
-            return count(server.out(), "reloaded 1 adverts from " + adverts.string() + "\n") ==
-                       reloads &&
-                   count(server.err(), "\n") == refusals;
+            return test::countOf(server.out(),
+                                 "reloaded 1 adverts from " + adverts.string() + "\n") == reloads &&
+                   test::countOf(server.err(), "\n") == refusals;
         })) << server.out()
             << server.err();
         EXPECT_EQ(servedTitle(), step.served);
