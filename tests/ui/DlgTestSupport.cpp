@@ -1,6 +1,8 @@
 // The headless pop-up fixture.
 #include "DlgTestSupport.h"
 
+#include "tests/support/TestPictures.h"
+
 #include "../platform/ui/UiTestSupport.h"
 #include "platform/shell/ShellExecute.h"
 #include "platform/ui/UIMessageCore.h"
@@ -68,17 +70,11 @@ void DlgTest::releaseAt(int y) {
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(10, y));
 }
 
-QuadrantPicture::QuadrantPicture(int w, int h) {
-    Bytes png = makePng(w, h, [w, h](cairo_t* cr) {
-        const double colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
-        for (int q = 0; q < 4; ++q) {
-            cairo_set_source_rgb(cr, colours[q][0], colours[q][1], colours[q][2]);
-            cairo_rectangle(cr, (q % 2) * w / 2.0, (q / 2) * h / 2.0, w / 2.0, h / 2.0);
-            cairo_fill(cr);
-        }
-    });
-    test::writeFile(m_dir / "picture.png", std::string(png.begin(), png.end()));
-    m_path = ui::fromUtf8((m_dir / "picture.png").string());
+QuadrantPicture::QuadrantPicture(int w, int h, Encoding encoding) {
+    const test::Bytes bytes = encoding == Encoding::Jpeg ? test::jpegOf(w, h, test::quadrants(w, h))
+                                                         : test::pngOf(w, h, test::quadrants(w, h));
+    test::writeFile(m_dir / "picture", std::string(bytes.begin(), bytes.end()));
+    m_path = ui::fromUtf8((m_dir / "picture").string());
 }
 
 }  // namespace kestrova::uitest

@@ -46,11 +46,12 @@ protected:
     std::vector<std::string> opened;
 };
 
-// A PNG file of w x h in a temporary folder, its quadrants red, green, blue and yellow
+// A picture file of w x h in a temporary folder, its quadrants red, green, blue and yellow
 // (top left, top right, bottom left, bottom right), removed with the object.
 class QuadrantPicture {
 public:
-    QuadrantPicture(int w, int h);
+    enum class Encoding { Png, Jpeg };
+    QuadrantPicture(int w, int h, Encoding encoding = Encoding::Png);
     const std::wstring& path() const { return m_path; }
 
 private:

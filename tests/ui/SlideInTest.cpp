@@ -62,22 +62,26 @@ TEST_F(Slide, TextWindowGrowsWithItsWrappedTextUpToTheWorkArea) {
 
 TEST_F(Slide, PictureWindowTakesThePictureSizeAndIsDrawnScaledIntoTheWorkArea) {
     ASSERT_NE(create(), nullptr);
+    using Encoding = QuadrantPicture::Encoding;
     struct Case {
         const char* what;
         int w, h;  // 0: no such file
         SIZE window;
         int interval;
+        Encoding encoding = Encoding::Png;
     } cases[] = {
         {"small picture", 100, 50, {100, 50}, 9},
         {"missing picture", 0, 0, {320, 250}, 8},
         {"larger than the work area", 3000, 2000, {1560, 1040}, 3},
+        // Decoded at 4/8, its pixels fewer than its size: still drawn whole.
+        {"a JPEG larger than the work area", 3600, 2400, {1560, 1040}, 3, Encoding::Jpeg},
     };
     std::unique_ptr<QuadrantPicture> picture;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::wstring path = L"/nonexistent/advertising.png";
         if (c.w) {
-            picture = std::make_unique<QuadrantPicture>(c.w, c.h);
+            picture = std::make_unique<QuadrantPicture>(c.w, c.h, c.encoding);
             path = picture->path();
         }
         dlg->ShowImageAdvert(L"Title", path.c_str(), L"");
