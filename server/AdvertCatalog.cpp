@@ -4,6 +4,7 @@
 #include <json/json.h>
 #include <utf8.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <memory>
@@ -277,15 +278,21 @@ std::optional<std::string> readSmallFile(const std::filesystem::path& file, std:
         error = "\"" + file.string() + "\" cannot be opened";
         return std::nullopt;
     }
-    // Read one byte past the limit to tell "exactly the limit" from "too large" without
-    // trusting a size that could change between a stat and the read.
-    std::string bytes(maxBytes + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // Read in pieces up to one byte past the limit, to tell "exactly the limit" from "too
+    // large" without trusting a size that could change between a stat and the read, and
+    // without holding the limit's worth of memory for a small file.
+    std::string bytes;
+    std::array<char, 64 * 1024> piece;
+    while (bytes.size() <= maxBytes && in) {
+        in.read(piece.data(),
+                static_cast<std::streamsize>(std::min(piece.size(), maxBytes + 1 - bytes.size())));
+        bytes.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) {
         error = "\"" + file.string() + "\" cannot be read";
         return std::nullopt;
     }
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    bytes.shrink_to_fit();
     if (bytes.size() > maxBytes) {
         error =
             "\"" + file.string() + "\" is larger than " + std::to_string(maxBytes >> 20) + " MiB";

@@ -45,24 +45,26 @@ bool AdvertSelector::isInWindow(const Advert& advert, std::chrono::sys_seconds n
     return (!advert.start || *advert.start <= today) && (!advert.end || today <= *advert.end);
 }
 
-const Advert* AdvertSelector::select(std::optional<std::int64_t> lastShown) {
+AdvertSelector::Selection AdvertSelector::select(std::optional<std::int64_t> lastShown) {
     const std::chrono::sys_seconds now = m_clock();
     if (isCapped(lastShown, now)) {
-        return nullptr;
+        return {nullptr, true};
     }
-    std::vector<const Advert*> current;
-    for (const Advert& advert : m_vAdverts) {
-        if (isInWindow(advert, now)) {
-            current.push_back(&advert);
-        }
-    }
-    if (current.empty()) {
-        return nullptr;
+    auto current = [now](const Advert& advert) { return isInWindow(advert, now); };
+    const auto count =
+        static_cast<std::uint64_t>(std::count_if(m_vAdverts.begin(), m_vAdverts.end(), current));
+    if (count == 0) {
+        return {};
     }
     // One shared ticket counter: each served request takes the next advert in turn, so
     // concurrent requests each take their own turn without a lock.
-    const std::uint64_t ticket = m_nNext.fetch_add(1, std::memory_order_relaxed);
-    return current[ticket % current.size()];
+    std::uint64_t turn = m_nNext.fetch_add(1, std::memory_order_relaxed) % count;
+    for (const Advert& advert : m_vAdverts) {
+        if (current(advert) && turn-- == 0) {
+            return {&advert, false};
+        }
+    }
+    return {};
 }
 
 }  // namespace kestrova

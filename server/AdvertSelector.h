@@ -33,9 +33,14 @@ public:
     AdvertSelector(const std::vector<Advert>& adverts, std::chrono::seconds minInterval,
                    Clock clock);
 
-    // The advert to serve, or null for "no advert now". Safe to call from many threads;
-    // concurrent callers are served in turn.
-    const Advert* select(std::optional<std::int64_t> lastShown);
+    struct Selection {
+        const Advert* advert = nullptr;  // null: no advert now
+        bool capped = false;             // null because of the frequency cap
+    };
+
+    // The advert to serve. Safe to call from many threads; concurrent callers are served in
+    // turn.
+    Selection select(std::optional<std::int64_t> lastShown);
 
     // A display at lastShown caps a request at now when
     //     now - minInterval < lastShown <= now + minInterval,

@@ -3,27 +3,38 @@
 //   GET /advert?time=T   200 with the advert the pop-up reads, or 204 when there is none
 //                        for this client now (capped, or nothing in its date window)
 //   GET /images/NAME     the picture NAME, only when the adverts file lists it; else 404
+//   GET /healthz         200 "ok" while the server takes requests
+//   GET /metrics         the counters in the Prometheus text format
 //
-// Everything a client sends is bounded (request size, timeouts, connections per worker),
-// and every request leaves one line in the request log.
+// An event loop on a few threads serves every connection, so an idle or slow client costs a
+// place among the connections and some memory, both bounded, never a worker. Every request
+// that reaches a route leaves one line in the request log.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 
 #include "server/AdvertCatalog.h"
 #include "server/AdvertSelector.h"
-#include "server/BoundedHttpServer.h"
+#include "server/AdvertSet.h"
+#include "server/ConnectionTable.h"
+#include "server/HttpResponse.h"
 #include "server/RequestLog.h"
+#include "server/ServerLimits.h"
+#include "server/ServerMetrics.h"
+#include "util/FileDescriptor.h"
 
 namespace kestrova {
 
 class AdvertServer {
 public:
     AdvertServer(AdvertCatalog catalog, std::chrono::seconds minInterval, Clock clock,
-                 std::ostream& log);
+                 std::ostream& log, ServerLimits limits = {});
     AdvertServer(const AdvertServer&) = delete;
     AdvertServer& operator=(const AdvertServer&) = delete;
 
@@ -33,26 +44,48 @@ public:
     // Serves until stop(); false when it could not serve at all.
     bool run();
 
-    // Safe from any thread, also before run() has started (run() then returns at once);
-    // run() returns once the workers have finished.
+    // Safe from any thread, also before run() has started (run() then returns at once).
+    // run() stops taking connections at once, lets the answers under way finish (within
+    // the drain time) and returns once every connection is closed.
     void stop();
 
-private:
-    void installRoutes();
-    void configureLimits();
-    void handleAdvert(const httplib::Request& req, httplib::Response& res);
-    void handleImage(const httplib::Request& req, httplib::Response& res);
-    void logRequest(const httplib::Request& req, const httplib::Response& res);
+    // Serves catalog from the next request on; answers already chosen are sent as they are.
+    void replaceCatalog(AdvertCatalog catalog);
 
-    AdvertCatalog m_catalog;
+    // A line of the server's own in the request log's stream, kept whole among the
+    // request lines.
+    void note(const std::string& line) { m_log.write(line); }
+
+private:
+    struct Callbacks;
+
+    std::shared_ptr<AdvertSet> makeSet(AdvertCatalog catalog) const;
+    void serveUntilStopped();
+    void drain(MHD_Daemon* daemon);
+
+    MHD_Result onRequest(MHD_Connection* connection, ConnectionState& state, const char* url,
+                         const char* method, std::size_t* uploadSize);
+    MHD_Result answer(MHD_Connection* connection, const ConnectionState& state, Route route,
+                      int status, MHD_Response* response);
+    MHD_Result answerAdvert(MHD_Connection* connection, const ConnectionState& state);
+    MHD_Result answerImage(MHD_Connection* connection, const ConnectionState& state,
+                           std::string_view name, bool withBody);
+
+    std::chrono::seconds m_minInterval;
     Clock m_clock;
-    AdvertSelector m_selector;
+    ServerLimits m_limits;
     RequestLog m_log;
-    ConnectionLimits m_limits;
-    BoundedHttpServer m_server;
-    std::atomic<bool> m_bRunStarted{false};
-    std::atomic<bool> m_bRunDone{false};
-    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<std::shared_ptr<AdvertSet>> m_set;
+    ServerMetrics m_metrics;
+    ConnectionTable m_connections;
+    // Answers that never change.
+    HttpResponse m_noAdvert, m_healthy, m_notFound, m_notAllowed, m_tooLarge, m_failed;
+
+    FileDescriptor m_listening;
+    std::atomic<int> m_nAnswering{0};
+    std::mutex m_stopLock;
+    std::condition_variable m_stopSignal;
+    bool m_bStopRequested = false;
 };
 
 }  // namespace kestrova

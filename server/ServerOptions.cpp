@@ -9,6 +9,9 @@ namespace kestrova {
 
 namespace {
 
+// Far above what one process can keep open; it keeps the library's own count in range.
+constexpr std::size_t kMaxConnectionsLimit = 1'000'000;
+
 template <typename Number>
 std::optional<Number> parseNumber(std::string_view text, Number low, Number high) {
     Number value{};
@@ -112,6 +115,20 @@ OptionsResult parseServerOptions(std::span<const std::string_view> args,
                               std::string(value) + "\"");
             }
             options.minInterval = std::chrono::seconds{*seconds};
+        } else if (isOption(arg, "--max-connections") || isOption(arg, "--max-per-client")) {
+            const std::string_view name = arg.substr(0, arg.find('='));
+            if (!takeValue(args, i, name, value, error)) {
+                return failed(error);
+            }
+            std::optional<std::size_t> count =
+                parseNumber<std::size_t>(value, 1, kMaxConnectionsLimit);
+            if (!count) {
+                return failed(std::string(name) + " wants a whole number from 1 to " +
+                              std::to_string(kMaxConnectionsLimit) + ", not \"" +
+                              std::string(value) + "\"");
+            }
+            (name == "--max-connections" ? options.limits.maxConnections
+                                         : options.limits.maxPerClient) = *count;
         } else {
             return failed("unknown argument \"" + std::string(arg) + "\" (see --help)");
         }
@@ -121,9 +138,11 @@ OptionsResult parseServerOptions(std::span<const std::string_view> args,
 
 std::string usageText(const ServerOptions& defaults) {
     return "Usage: kestrova-advert-server [--listen HOST:PORT] [--adverts FILE]\n"
-           "                              [--min-interval SECONDS]\n"
+           "                              [--min-interval SECONDS] [--max-connections N]\n"
+           "                              [--max-per-client N]\n"
            "\n"
-           "Serves adverts to the Kestrova pop-up: GET /advert?time=T and GET /images/NAME.\n"
+           "Serves adverts to the Kestrova pop-up: GET /advert?time=T and GET /images/NAME;\n"
+           "GET /healthz and GET /metrics (Prometheus text) for operators.\n"
            "\n"
            "  --listen HOST:PORT        address to listen on (default " +
            defaults.host + ":" + std::to_string(defaults.port) +
@@ -135,8 +154,17 @@ std::string usageText(const ServerOptions& defaults) {
            "  --min-interval SECONDS    answer 204 to a client whose last display time T\n"
            "                            is less than SECONDS ago (T + SECONDS > now);\n"
            "                            0, the default, turns the cap off\n"
+           "  --max-connections N       connections open at once (default " +
+           std::to_string(defaults.limits.maxConnections) +
+           ")\n"
+           "  --max-per-client N        connections open at once from one client address\n"
+           "                            (default " +
+           std::to_string(defaults.limits.maxPerClient) +
+           "); behind a load balancer, more\n"
+           "                            than the balancer opens to one server\n"
            "  --help                    show this text\n"
            "\n"
+           "SIGHUP reads the adverts file again; a faulty file keeps the adverts in use.\n"
            "Exit codes: 0 after SIGINT or SIGTERM, 1 when the address cannot be used,\n"
            "2 for a wrong argument or an invalid adverts file.\n";
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "server/ServerLimits.h"
+
 namespace kestrova {
 
 struct ServerOptions {
@@ -15,6 +17,7 @@ struct ServerOptions {
     int port = 0;
     std::filesystem::path advertsFile;
     std::chrono::seconds minInterval{0};
+    ServerLimits limits;
     bool help = false;
 };
 

@@ -1,5 +1,6 @@
 // kestrova-advert-server: serves the adverts of an adverts file to the Kestrova pop-up.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -38,16 +39,53 @@ std::string displayHost(const std::string& host) {
     return host.find(':') == std::string::npos ? host : "[" + host + "]";
 }
 
+// Every connection is a descriptor: the soft limit goes up to the hard one, and the
+// connection limit comes down to what fits, leaving room for the listening socket, the
+// event loop's own descriptors and the standard streams.
+void fitConnectionsToDescriptors(kestrova::ServerLimits& limits) {
+    constexpr rlim_t kReserve = 64;
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) {
+        return;
+    }
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) {
+        return;
+    }
+    const rlim_t room = files.rlim_cur > 2 * kReserve ? files.rlim_cur - kReserve : kReserve;
+    if (limits.maxConnections > room) {
+        std::cerr << "kestrova-advert-server: only " << room << " connections fit in the "
+                  << files.rlim_cur << " open files allowed; --max-connections lowered to that\n";
+        limits.maxConnections = room;
+    }
+}
+
+// Reads the adverts file again; a faulty one leaves the adverts in use as they are.
+void reload(kestrova::AdvertServer& server, const std::filesystem::path& file, std::size_t& count) {
+    kestrova::CatalogResult loaded = kestrova::loadAdvertsFile(file);
+    if (!loaded.catalog) {
+        std::cerr << "kestrova-advert-server: reload refused, still serving the " << count
+                  << " adverts read before: " << loaded.error << std::endl;
+        return;
+    }
+    count = loaded.catalog->adverts.size();
+    server.replaceCatalog(std::move(*loaded.catalog));
+    server.note("kestrova-advert-server: reloaded " + std::to_string(count) + " adverts from " +
+                file.string());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Blocked before any thread starts, so every thread inherits the mask and the signals
     // are taken only by the sigwait below, outside any signal handler.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     const kestrova::ServerOptions defaults = defaultOptions(argv[0]);
     std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -56,7 +94,7 @@ int main(int argc, char** argv) {
         std::cerr << "kestrova-advert-server: " << parsed.error << '\n';
         return kExitBadInput;
     }
-    const kestrova::ServerOptions& options = *parsed.options;
+    kestrova::ServerOptions& options = *parsed.options;
     if (options.help) {
         std::cout << kestrova::usageText(defaults);
         return 0;
@@ -67,10 +105,11 @@ int main(int argc, char** argv) {
         std::cerr << "kestrova-advert-server: " << loaded.error << '\n';
         return kExitBadInput;
     }
-    const std::size_t count = loaded.catalog->adverts.size();
+    std::size_t count = loaded.catalog->adverts.size();
+    fitConnectionsToDescriptors(options.limits);
 
     kestrova::AdvertServer server(std::move(*loaded.catalog), options.minInterval,
-                                  kestrova::systemNow, std::cout);
+                                  kestrova::systemNow, std::cout, options.limits);
     const int port = server.bind(options.host, options.port);
     if (port < 0) {
         std::cerr << "kestrova-advert-server: cannot listen on " << displayHost(options.host) << ":"
@@ -90,8 +129,12 @@ int main(int argc, char** argv) {
             kill(getpid(), SIGTERM);
         }
     });
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    for (int signal = SIGHUP; signal == SIGHUP;) {
+        sigwait(&signals, &signal);
+        if (signal == SIGHUP) {
+            reload(server, options.advertsFile, count);
+        }
+    }
     stopping = true;
     server.stop();
     runner.join();

@@ -101,6 +101,34 @@ TEST(AdvertCatalog, RejectsEveryFaultNamingTheEntryAndField) {
     }
 }
 
+TEST(AdvertCatalog, ReadsFilesUpToTheirLimitHoldingOnlyWhatTheyHold) {
+    test::TempDir folder;
+    struct Case {
+        std::size_t size, limit;
+        bool read;
+    };
+    const Case cases[] = {
+        {10, kMaxPictureBytes, true},  // a small file does not cost the limit's memory
+        {200'000, 200'000, true},      // exactly the limit, over several reads
+        {200'001, 200'000, false},
+        {0, 10, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        const std::string bytes(c.size, 'b');
+        test::writeFile(folder / "file", bytes);
+        std::string error;
+        std::optional<std::string> read = readSmallFile(folder / "file", c.limit, error);
+        ASSERT_EQ(bool(read), c.read) << error;
+        if (read) {
+            EXPECT_EQ(*read, bytes);
+            EXPECT_LT(read->capacity(), c.size + 64 * 1024);
+        } else {
+            EXPECT_NE(error.find("is larger than"), std::string::npos) << error;
+        }
+    }
+}
+
 TEST(PictureType, JudgesBySignature) {
     const std::string bmpHeader = std::string("BM") + std::string(12, '\0') +
                                   std::string("\x28\0\0\0", 4);  // 40-byte info header

@@ -3,65 +3,22 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <atomic>
 #include <clocale>
+#include <functional>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "advert/ParseAdvert.h"
 #include "server/AdvertServer.h"
-#include "tests/server/FakePng.h"
-#include "tests/support/TempDir.h"
+#include "tests/server/LiveServer.h"
 
 namespace kestrova {
 namespace {
 
 using namespace std::chrono;
 
-constexpr sys_seconds kNoon{sys_days{2025y / June / 15} + 12h};
-
-// An in-process server on a free loopback port, with the clock under the test's control.
-class LiveServer {
-public:
-    LiveServer(const std::string& advertsJson, seconds minInterval, const std::string& png = "")
-        : m_now(kNoon.time_since_epoch().count()) {
-        if (!png.empty()) {
-            test::writeFile(m_folder / "pic.png", png);
-        }
-        // A file in the picture folder that no advert lists: it must stay unreachable.
-        test::writeFile(m_folder / "secret.png", test::fakePng("secret"));
-        CatalogResult loaded = parseAdverts(advertsJson, m_folder.path());
-        if (!loaded.catalog) {
-            ADD_FAILURE() << loaded.error;
-            return;
-        }
-        m_server = std::make_unique<AdvertServer>(
-            std::move(*loaded.catalog), minInterval,
-            [this] { return sys_seconds{seconds{m_now.load()}}; }, m_log);
-        m_port = m_server->bind("127.0.0.1", 0);
-        EXPECT_GT(m_port, 0);
-        m_thread = std::thread([this] { m_server->run(); });
-    }
-    ~LiveServer() {
-        if (m_thread.joinable()) {
-            m_server->stop();
-            m_thread.join();
-        }
-    }
-
-    void setNow(sys_seconds now) { m_now = now.time_since_epoch().count(); }
-    httplib::Client client() const { return httplib::Client("127.0.0.1", m_port); }
-    int port() const { return m_port; }
-
-private:
-    test::TempDir m_folder;
-    std::atomic<std::int64_t> m_now;
-    std::ostringstream m_log;
-    std::unique_ptr<AdvertServer> m_server;
-    int m_port = -1;
-    std::thread m_thread;
-};
+using test::kNoon;
+using test::LiveServer;
 
 Json::Value parseJson(const std::string& body) {
     Json::Value root;
@@ -234,6 +191,33 @@ TEST(AdvertServer, ImagesServeOnlyListedPictures) {
         SCOPED_TRACE(path);
         EXPECT_EQ(statusOf(client, path), 404);
     }
+}
+
+TEST(AdvertServer, AnswersOtherRequestsPlainly) {
+    LiveServer server(kTwoAdverts, seconds{0}, test::fakePng());
+    httplib::Client client = server.client();
+    struct Case {
+        const char* name;
+        std::function<httplib::Result()> send;
+        int status;
+        const char* body;
+    };
+    const Case cases[] = {
+        {"HEAD", [&] { return client.Head("/advert"); }, 200, ""},
+        {"POST", [&] { return client.Post("/advert", "time=0", "text/plain"); }, 405, ""},
+        {"body too large",
+         [&] { return client.Post("/advert", std::string(4096, 'x'), "text/plain"); }, 413, ""},
+        {"unknown path", [&] { return client.Get("/advert/"); }, 404, ""},
+        {"health", [&] { return client.Get("/healthz"); }, 200, "ok\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        httplib::Result result = c.send();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, c.status);
+        EXPECT_EQ(result->body, c.body);
+    }
+    EXPECT_EQ(client.Post("/advert", "", "text/plain")->get_header_value("Allow"), "GET, HEAD");
 }
 
 TEST(AdvertServer, ASecondServerCannotTakeABusyPort) {

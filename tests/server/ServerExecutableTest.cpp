@@ -8,25 +8,14 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/server/ServerProcess.h"
 #include "tests/support/Child.h"
+#include "tests/support/Wait.h"
 
 namespace kestrova {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The port announced on the start-up line, or -1.
-int waitForPort(const test::Child& server) {
-    const std::string announced = "listening on http://127.0.0.1:";
-    for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(10ms)) {
-        const std::string out = server.out();
-        const std::size_t at = out.find(announced), end = out.find("/advert\n", at);
-        if (at != std::string::npos && end != std::string::npos) {
-            return std::stoi(out.substr(at + announced.size()));
-        }
-    }
-    return -1;
-}
 
 TEST(ServerExecutable, RejectsAnInvalidAdvertsFileAtStart) {
     test::TempDir folder;
@@ -50,7 +39,7 @@ TEST(ServerExecutable, ServesTheSamplesLogsAndStopsOnASignal) {
         // No --adverts: the samples copied beside the executable are the default.
         test::Child server(
             {KESTROVA_ADVERT_SERVER_EXE, "--listen", "127.0.0.1:0", "--min-interval", "60"});
-        const int port = waitForPort(server);
+        const int port = test::announcedPort(server);
         ASSERT_GT(port, 0) << server.out() << server.err();
 
         httplib::Client client("127.0.0.1", port);
@@ -77,6 +66,60 @@ TEST(ServerExecutable, ServesTheSamplesLogsAndStopsOnASignal) {
         EXPECT_NE(out.find(" /advert ?time=0 200\n"), std::string::npos) << out;
         EXPECT_NE(out.find(" " + path + " - 200\n"), std::string::npos) << out;
         EXPECT_NE(out.find("stopped"), std::string::npos) << out;
+    }
+}
+
+TEST(ServerExecutable, SighupReloadsTheAdvertsFileButKeepsTheAdvertsInUseOverAFaultyOne) {
+    test::TempDir folder;
+    const std::filesystem::path adverts = folder / "adverts.json";
+    auto oneAdvert = [](const std::string& title) {
+        return R"([{"kind": "text", "title": ")" + title +
+               R"(", "text": "t", "link": "https://example.com/"}])";
+    };
+    test::writeFile(adverts, oneAdvert("first"));
+    test::Child server(
+        {KESTROVA_ADVERT_SERVER_EXE, "--adverts", adverts.string(), "--listen", "127.0.0.1:0"});
+    const int port = test::announcedPort(server);
+    ASSERT_GT(port, 0) << server.out() << server.err();
+    httplib::Client client("127.0.0.1", port);
+    auto servedTitle = [&] {
+        httplib::Result result = client.Get("/advert");
+        Json::Value answer;
+        std::istringstream(result ? result->body : "") >> answer;
+        return answer["title"].asString();
+    };
+    ASSERT_EQ(servedTitle(), "first");
+
+    struct Step {
+        std::string file;
+        const char* served;
+        const char* message;  // the line on standard error, or null for a good file
+    };
+    const Step steps[] = {
+        {oneAdvert("second"), "second", nullptr},
+        {R"([{"kind": "text", "title": "third", "link": "https://example.com/"}])", "second",
+         "reload refused, still serving the 1 adverts read before: adverts file \""},
+        {oneAdvert("fourth"), "fourth", nullptr},
+    };
+    int reloads = 0, refusals = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.file);
+        test::writeFile(adverts, step.file);
+        server.signal(SIGHUP);
+        step.message == nullptr ? ++reloads : ++refusals;
+        EXPECT_TRUE(test::waitFor([&] {
+            return test::countOf(server.out(),
+                                 "reloaded 1 adverts from " + adverts.string() + "\n") == reloads &&
+                   test::countOf(server.err(), "\n") == refusals;
+        })) << server.out()
+            << server.err();
+        EXPECT_EQ(servedTitle(), step.served);
+        if (step.message != nullptr) {
+            EXPECT_NE(server.err().find(step.message + adverts.string() + "\": advert [0] " +
+                                        "\"third\": field \"text\": is missing\n"),
+                      std::string::npos)
+                << server.err();
+        }
     }
 }
 

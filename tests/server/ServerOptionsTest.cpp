@@ -65,6 +65,8 @@ TEST(ServerOptions, RefusesWhatItCannotUse) {
         {"--min-interval", "99999999999"},
         {"--min-interval"},
         {"--listen=nonsense"},
+        {"--max-connections", "0"},
+        {"--max-per-client=lots"},
         {"--verbose"},
         {"adverts.json"},
     };
@@ -74,6 +76,13 @@ TEST(ServerOptions, RefusesWhatItCannotUse) {
         EXPECT_FALSE(result.options);
         EXPECT_FALSE(result.error.empty());
     }
+}
+
+TEST(ServerOptions, ConnectionLimits) {
+    OptionsResult result = parse({"--max-connections=20000", "--max-per-client", "500"});
+    ASSERT_TRUE(result.options) << result.error;
+    EXPECT_EQ(result.options->limits.maxConnections, 20000u);
+    EXPECT_EQ(result.options->limits.maxPerClient, 500u);
 }
 
 }  // namespace
