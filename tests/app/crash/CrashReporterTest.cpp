@@ -1,20 +1,17 @@
 // Crashes the test program in every way the reporter must handle and checks the outcome
 // from outside: how the process ended, the dump file, and what two independent minidump
 // readers (LLDB and LLVM's obj2yaml) make of it.
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <regex>
-#include <set>
 #include <string>
 #include <thread>
 
@@ -57,30 +54,12 @@ protected:
                           "' -o bt -o 'thread list' 2>/dev/null");
     }
 
-    // The first four bytes of a file, or "(no file)".
-    static std::string readHead(const std::string& path) {
-        char head[4] = {};
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        const ssize_t got = fd >= 0 ? ::read(fd, head, sizeof head) : -1;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return fd < 0 ? "(no file)" : std::string(head, got > 0 ? static_cast<size_t>(got) : 0);
-    }
-
-    // The names in the program's folder, besides a core file the system may have left.
-    std::string folderEntries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_folder)) {
-            if (!entry.path().filename().string().starts_with("core")) {
-                names.insert(entry.path().filename().string());
-            }
-        }
-        std::string list;
-        for (const std::string& name : names) {
-            list += (list.empty() ? "" : " ") + name;
-        }
-        return list;
+    // Entries of the program's folder, besides a core file the system may leave.
+    long folderEntries() const {
+        return std::count_if(fs::directory_iterator(m_folder), fs::directory_iterator(),
+                             [](const fs::directory_entry& entry) {
+                                 return !entry.path().filename().string().starts_with("core");
+                             });
     }
 
     TempDir m_tmp;
@@ -201,7 +180,8 @@ TEST_F(CrashReporterTest, TheDumpsNameNeverShowsAPartialDump) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     while (!child.wait(std::chrono::milliseconds(0)) &&
            std::chrono::steady_clock::now() < deadline) {
-        const std::string head = readHead(m_dump);
+        // Nothing at all would be as wrong: the earlier dump is there until replaced.
+        const std::string head = test::readFile(m_dump).substr(0, 4);
         ++looks;
         if (head != "MDMP" && partial++ == 0) {
             first = head;
@@ -212,9 +192,9 @@ TEST_F(CrashReporterTest, TheDumpsNameNeverShowsAPartialDump) {
     EXPECT_TRUE(child.killedBy(SIGSEGV)) << "status " << child.status();
     EXPECT_GT(looks, 10);
     EXPECT_EQ(partial, 0) << "the dump's name showed a file starting with [" << first << "]";
-    EXPECT_EQ(readHead(m_dump), "MDMP");
+    EXPECT_EQ(test::readFile(m_dump).substr(0, 4), "MDMP");
     EXPECT_NE(test::readFile(m_dump), earlier);
-    EXPECT_EQ(folderEntries(), "crash_program crash_program.dmp") << "no temporary file";
+    EXPECT_EQ(folderEntries(), 2) << "the program and its dump, no temporary file";
 }
 
 TEST_F(CrashReporterTest, ADumpCutShortKeepsTheEarlierDumpShowsTheFailureTextAndTheSignalEnds) {
@@ -228,7 +208,7 @@ TEST_F(CrashReporterTest, ADumpCutShortKeepsTheEarlierDumpShowsTheFailureTextAnd
     EXPECT_THAT(result.err(), HasSubstr(kFailedText));
     EXPECT_THAT(result.err(), Not(HasSubstr(kWrittenText)));
     EXPECT_EQ(test::readFile(m_dump), earlier);
-    EXPECT_EQ(folderEntries(), "crash_program crash_program.dmp") << "no temporary file";
+    EXPECT_EQ(folderEntries(), 2) << "the program and its dump, no temporary file";
 }
 
 TEST_F(CrashReporterTest, PureVirtualCallIsCaughtAsInvalidArgumentAndLeavesNoDump) {
