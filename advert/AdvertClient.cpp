@@ -9,6 +9,7 @@
 #include "advert/DisplayTimeStore.h"
 #include "log/MyLock.h"
 #include "net/ClusterCurl.h"
+#include "platform/terminate/TerminationRequest.h"
 #include "util/BuildSettings.h"
 #include "util/StaticOrder.h"
 #include "util/TextConvert.h"
@@ -79,6 +80,8 @@ bool AdvertClient::FetchAdvert(std::string& strBody, const std::wstring& endpoin
 
 void AdvertClient::GetText(std::string& strBody, bool& bSuccess, std::string strUrl) {
     ClusterCurl curl;
+    // A termination signal ends a request the server keeps waiting.
+    curl.setStopFlag(&kestrova::terminationRequested());
     std::string body;
     const CurlResult result = curl.httpGet(strUrl, &body);
     m_nLastCode = result.code;

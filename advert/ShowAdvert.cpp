@@ -11,6 +11,7 @@
 #include "advert/ParseAdvert.h"
 #include "log/LogLine.h"
 #include "net/ClusterCurl.h"
+#include "platform/terminate/TerminationRequest.h"
 #include "ui/FloatDlg.h"
 #include "util/BoundedFormat.h"
 #include "util/ExceptionName.h"
@@ -55,6 +56,8 @@ Outcome showPictureBranch(CFloatDlg& dlg, const AdvertItem& advert) {
     createDirChain(cacheFolder);
 
     ClusterCurl curl;
+    // A termination signal stops the download, which then leaves no ".temp" behind.
+    curl.setStopFlag(&kestrova::terminationRequested());
     const CurlResult result =
         curl.downloadFile(advert.img_url, wideToAnsi(cacheFolder), wideToAnsi(kPictureName));
     if (result.code != 200) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/crash/CrashBox.h"
+#include "platform/crash/DumpFile.h"
 #include "platform/crash/MiniDump.h"
 #include "platform/crash/PureCall.h"
 #include "platform/ui/MessageBox.h"
@@ -115,14 +116,18 @@ long crashExceptionFilter(EXCEPTION_POINTERS* exceptionInfo) {
 }
 
 bool writeMiniDump(const char* dumpPath, EXCEPTION_POINTERS* exceptionInfo) {
-    const int file = kestrova::createDumpFile(dumpPath);
-    if (file < 0) {
+    // Static rather than on the signal stack: one crash is reported at a time.
+    static kestrova::DumpFile file;
+    if (!kestrova::createDumpFile(dumpPath, file)) {
         return false;
     }
     const MINIDUMP_EXCEPTION_INFORMATION exception{kestrova::getCurrentThreadId(), exceptionInfo};
-    const bool written = MiniDumpWriteDump(file, exception);
+    // The dump takes its name only when whole, so the box's word is true when it shows.
+    const bool written = MiniDumpWriteDump(file.fd, exception) && kestrova::commitDumpFile(file);
+    if (!written) {
+        kestrova::discardDumpFile(file);
+    }
     // The crashing thread waits here until the box is dismissed.
     kestrova::runCrashBoxProcess(written ? kDumpWritten : kDumpFailed, kCaption);
-    kestrova::closeDumpFile(file);
     return written;
 }

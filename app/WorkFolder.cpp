@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "util/Folders.h"
 #include "util/TextConvert.h"
@@ -16,6 +17,33 @@ namespace {
 constexpr wchar_t kProductWord[] = L"Kestrova";
 constexpr mode_t kOwnerOnly = 0700;
 
+// The variable's value when it is an absolute path.
+std::optional<std::string> absoluteVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] != '/') {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+// "kestrova-<uid>" in the shared folder. The name is known in advance, so another user
+// may have taken it: it is used only when it is a real folder of this user. The shared
+// folder's sticky bit keeps anyone else from swapping it afterwards.
+std::optional<std::string> privateFolderIn(const std::string& shared) {
+    const uid_t user = ::geteuid();
+    std::string folder = shared;
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    folder += "kestrova-" + std::to_string(user);
+    ::mkdir(folder.c_str(), kOwnerOnly);
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != user) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
 }  // namespace
 
 void enterExeDir() {
@@ -24,20 +52,27 @@ void enterExeDir() {
     [[maybe_unused]] const int ignored = ::chdir(folder.c_str());
 }
 
-std::wstring temporaryFolder() {
-    const char* tmpdir = std::getenv("TMPDIR");
-    std::wstring folder = L"/tmp/";
-    if (tmpdir != nullptr && tmpdir[0] == '/') {
-        folder = ansiToWide(tmpdir);
-        if (folder.back() != L'/') {
-            folder += L'/';
-        }
+std::wstring temporaryFolder(const std::string& shared) {
+    std::optional<std::string> folder = absoluteVariable("TMPDIR");
+    if (!folder) {
+        folder = absoluteVariable("XDG_RUNTIME_DIR");
     }
-    return folder;
+    if (!folder) {
+        folder = privateFolderIn(shared);
+    }
+    // Like a failed GetTempPathW: the work folder's bare name is then relative.
+    if (!folder) {
+        return L"";
+    }
+    std::wstring wide = ansiToWide(*folder);
+    if (wide.back() != L'/') {
+        wide += L'/';
+    }
+    return wide;
 }
 
-std::wstring prepareWorkFolder() {
-    const std::wstring folder = temporaryFolder() + kProductWord;
+std::wstring prepareWorkFolder(const std::string& shared) {
+    const std::wstring folder = temporaryFolder(shared) + kProductWord;
     const std::string narrow = wideToAnsi(toLongPath(folder));
     // Created only when nothing is there: an existing name, a link included, is left for
     // the log's own open to accept or refuse.

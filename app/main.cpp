@@ -7,6 +7,8 @@
 #include "app/WorkFolder.h"
 #include "log/CLog.h"
 #include "log/LogLine.h"
+#include "platform/terminate/TerminationRequest.h"
+#include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UITrace.h"
 #include "platform/ui/host/X11Host.h"
 #include "ui/FloatDlg.h"
@@ -28,11 +30,33 @@ int endWithoutWindow(const char* why) {
     return 0;
 }
 
+// A termination signal ends the run as the close button does: in the message loop the
+// window closes; during the advert flow its transfers stop through their stop flag and the
+// window closes as for any advert not shown.
+void closeOnTermination(HWND hwnd) {
+    kestrova::ui::watchDescriptor(kestrova::terminationDescriptor(),
+                                  [hwnd] { PostMessageW(hwnd, WM_CLOSE, 1, 0); });
+}
+
+// The run's last line, when a signal asked it to end.
+int endAfterLoop() {
+    if (const std::string name = kestrova::terminationSignalName(); !name.empty()) {
+        kestrova::logLine("advert: closed by " + name);
+    }
+    return 0;
+}
+
+// The log's last lines must reach the disk before an X connection lost ends the process.
+void flushLog() {
+    CLog::GetInstance()->Stop();
+}
+
 }  // namespace
 
 int main() {
     // A process started only to show a crash's box shows it and ends here.
     kestrova::showRequestedCrashBox();
+    kestrova::installTerminationHandlers();
     kestrova::adoptProcessLocale();
     kestrova::enterExeDir();
     CLog::GetInstance()->Init(wideToAnsi(kestrova::prepareWorkFolder()).c_str());
@@ -44,6 +68,7 @@ int main() {
     CPaintManagerUI::SetResourcePath(
         (CPaintManagerUI::GetInstancePath() + L"AdvertisingSkin").GetData());
     kestrova::ui::installBackend(kestrova::ui::createX11Backend());
+    kestrova::ui::setConnectionLostHandler(flushLog);
     CWndShadow::Initialize(nullptr);
     if (!kestrova::ui::backend().isNative()) {
         return endWithoutWindow("no display");
@@ -51,12 +76,14 @@ int main() {
 
     auto* dlg = new CFloatDlg;
     const std::wstring caption = getWindowCaption();
-    if (!dlg->Create(nullptr, caption.c_str(), kStyle, kExStyle, 0, 0, kCreateWidth,
-                     kCreateHeight)) {
+    const HWND hwnd =
+        dlg->Create(nullptr, caption.c_str(), kStyle, kExStyle, 0, 0, kCreateWidth, kCreateHeight);
+    if (hwnd == nullptr) {
         delete dlg;
         return endWithoutWindow("window not created");
     }
+    closeOnTermination(hwnd);
     dlg->ShowAdvert();
     CPaintManagerUI::MessageLoop();
-    return 0;
+    return endAfterLoop();
 }

@@ -1,6 +1,8 @@
 // The worker-thread base.
 #include "log/ThreadHelper.h"
 
+#include "platform/crash/ExceptionFilter.h"
+
 ThreadHelper::~ThreadHelper() {
     // Destroying a joinable std::thread terminates the process; a subclass that forgot to
     // stop its worker gets the old behaviour instead: the thread is simply not waited for.
@@ -10,6 +12,8 @@ ThreadHelper::~ThreadHelper() {
 }
 
 std::uint32_t ThreadHelper::ThreadProc(void* arg) {
+    // A stack overflow in Run still reaches the crash reporter.
+    kestrova::ThreadSignalStack signalStack;
     static_cast<ThreadHelper*>(arg)->Run();
     return 0;
 }

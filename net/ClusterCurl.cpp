@@ -142,6 +142,10 @@ CurlResult ClusterCurl::httpGet(const std::string& url, std::string* body) {
         // Rejects an announced oversized answer before any of it is received.
         code = curl_easy_setopt(m_pCurl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{m_nMaxBodySize});
     }
+    if (code == CURLE_OK && m_pStopFlag != nullptr) {
+        // Only the progress callback can see the stop flag while the transfer runs.
+        code = setProgressOptions();
+    }
     if (code != CURLE_OK) {
         return optionFailure(code);
     }
@@ -209,11 +213,26 @@ CurlResult ClusterCurl::optionFailure(CURLcode code) const {
     return CurlResult{static_cast<std::int32_t>(code), text};
 }
 
+CURLcode ClusterCurl::setProgressOptions() {
+    CURLcode code = curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
+    }
+    if (code == CURLE_OK) {
+        code = curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+    }
+    return code;
+}
+
 int ClusterCurl::downloadProgress(void* user, curl_off_t downloadTotal, curl_off_t downloaded,
                                   curl_off_t /*uploadTotal*/, curl_off_t /*uploaded*/) {
-    static_cast<ClusterCurl*>(user)->notifyProgress(static_cast<double>(downloadTotal),
-                                                    static_cast<double>(downloaded));
-    // Progress never aborts a transfer.
+    auto* self = static_cast<ClusterCurl*>(user);
+    // A raised stop flag ends the transfer (libcurl calls this about once a second even
+    // while nothing arrives); progress itself never does.
+    if (self->m_pStopFlag != nullptr && self->m_pStopFlag->load()) {
+        return 1;
+    }
+    self->notifyProgress(static_cast<double>(downloadTotal), static_cast<double>(downloaded));
     return 0;
 }
 

@@ -46,7 +46,8 @@ public:
     void cleanup();
 
     // Download observers, none by default. The stop flag is owned by the caller and may be
-    // raised from another thread: it silences progress and ends the final rename.
+    // raised from another thread or a signal handler: it ends a running transfer (within
+    // about a second, which fails it and removes a download's ".temp") and the final rename.
     void setProgressSink(IProgressSink* sink, std::int32_t cookie);
     void setStopFlag(const std::atomic<bool>* stop);
 
@@ -58,6 +59,7 @@ private:
     CURLcode setCommonOptions();
     CURLcode setGetOptions(const std::string& url, curl_write_callback writer, void* sink);
     CURLcode setDownloadOptions(const std::string& url, void* sink);
+    CURLcode setProgressOptions();
     CurlResult checkResponse(CURLcode code);
     CurlResult noHandle() const;
     CurlResult optionFailure(CURLcode code) const;

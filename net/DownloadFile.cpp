@@ -73,13 +73,7 @@ std::size_t ClusterCurl::fileDataWriter(char* data, std::size_t size, std::size_
 CURLcode ClusterCurl::setDownloadOptions(const std::string& url, void* sink) {
     CURLcode code = setGetOptions(url, &ClusterCurl::fileDataWriter, sink);
     if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-    }
-    if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
-    }
-    if (code == CURLE_OK) {
-        code = curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+        code = setProgressOptions();
     }
     if (code == CURLE_OK) {
         code = curl_easy_setopt(m_pCurl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t{m_nMaxFileSize});

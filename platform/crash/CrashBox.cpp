@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <iterator>
 
 #include <utf8.h>
@@ -25,6 +26,8 @@ constexpr char kTextVariable[] = "KESTROVA_CRASH_BOX_TEXT=";
 constexpr char kCaptionVariable[] = "KESTROVA_CRASH_BOX_CAPTION=";
 constexpr size_t kMaxEnvironment = 1024;
 constexpr size_t kMaxValueBytes = 4096;
+// How often the crashed process looks whether the box has gone.
+constexpr long kWaitPollMs = 20;
 
 // Filled at installation; only the two value buffers change when a crash is reported.
 struct Prepared {
@@ -97,6 +100,36 @@ std::wstring decodeUtf8(const char* text) {
     return wide;
 }
 
+// Waits for the box process, polling, for at most limitMs; a box still up then is killed,
+// so that the crashed process ends however long its box stays. The child's pid, or -1
+// when it could not be waited for.
+long waitBounded(pid_t child, int& status, long limitMs) {
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        const long waited = ::waitpid(child, &status, WNOHANG);
+        if (waited != 0 && !(waited < 0 && errno == EINTR)) {
+            return waited;
+        }
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long elapsedMs =
+            (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (elapsedMs >= limitMs) {
+            ::kill(child, SIGKILL);
+            long reaped = -1;
+            do {
+                reaped = ::waitpid(child, &status, 0);
+            } while (reaped < 0 && errno == EINTR);
+            // Shown and left standing: the text was on screen, so none goes to stderr.
+            status = 0;
+            return reaped;
+        }
+        const timespec pause{0, kWaitPollMs * 1000000L};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
 }  // namespace
 
 void prepareCrashBox() {
@@ -114,7 +147,7 @@ void prepareCrashBox() {
     g_prepared.envp[count] = nullptr;
 }
 
-int runCrashBoxProcess(const wchar_t* text, const wchar_t* caption) {
+int runCrashBoxProcess(const wchar_t* text, const wchar_t* caption, long waitLimitMs) {
     const size_t textLength =
         encodeVariable(g_prepared.text, sizeof g_prepared.text, kTextVariable, text);
     encodeVariable(g_prepared.caption, sizeof g_prepared.caption, kCaptionVariable, caption);
@@ -135,12 +168,8 @@ int runCrashBoxProcess(const wchar_t* text, const wchar_t* caption) {
         _exit(127);
     }
     int status = 0;
-    long waited = -1;
-    if (child > 0) {
-        do {
-            waited = ::waitpid(static_cast<pid_t>(child), &status, 0);
-        } while (waited < 0 && errno == EINTR);
-    }
+    const long waited =
+        child > 0 ? waitBounded(static_cast<pid_t>(child), status, waitLimitMs) : -1;
     if (waited < 0 || !WIFEXITED(status) || WEXITSTATUS(status) == 127) {
         // No box could be shown; the text still reaches whoever reads standard error.
         const size_t prefix = sizeof kTextVariable - 1;

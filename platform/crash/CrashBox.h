@@ -14,10 +14,16 @@ namespace kestrova {
 // at installation.
 void prepareCrashBox();
 
-// Starts the fresh process with the text and caption and waits until it ends. Returns its
-// exit status, or -1 when it could not be started; the text then goes to standard error.
-// Async-signal-safe.
-int runCrashBoxProcess(const wchar_t* text, const wchar_t* caption);
+// How long a crashed process waits for its box: a box left on screen (or kept by a
+// display that stopped answering) must not keep the crashed process for ever.
+constexpr long kCrashBoxWaitMs = 10 * 60 * 1000;
+
+// Starts the fresh process with the text and caption and waits until it ends, at most
+// waitLimitMs; a box still there then is killed. Returns its exit status (0 for a box
+// that was killed), or -1 when it could not be started; the text then goes to standard
+// error. Async-signal-safe.
+int runCrashBoxProcess(const wchar_t* text, const wchar_t* caption,
+                       long waitLimitMs = kCrashBoxWaitMs);
 
 struct CrashBoxRequest {
     std::wstring text;

@@ -30,6 +30,8 @@ struct Installation {
     void* mapping = nullptr;
 };
 Installation g_installation;
+// Read by threads the program starts; written before any of them and after all of them.
+std::atomic<bool> g_installed{false};
 
 void endProcessBy(int signalNumber) {
     struct sigaction fallback {};
@@ -71,19 +73,37 @@ void onFatalSignal(int signalNumber, siginfo_t* info, void* context) {
     endProcessBy(signalNumber);
 }
 
-bool install() {
+// Maps an alternate signal stack and makes it the calling thread's; null on failure.
+void* enterAltStack(stack_t* previous) {
     void* mapping = ::mmap(nullptr, kAltStackSize + kGuardSize, PROT_READ | PROT_WRITE,
                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) {
-        return false;
+        return nullptr;
     }
     // A handler that overruns its stack hits the guard page instead of other memory.
     ::mprotect(mapping, kGuardSize, PROT_NONE);
     stack_t stack{};
     stack.ss_sp = static_cast<char*>(mapping) + kGuardSize;
     stack.ss_size = kAltStackSize;
-    if (::sigaltstack(&stack, &g_installation.previousStack) != 0) {
+    if (::sigaltstack(&stack, previous) != 0) {
         ::munmap(mapping, kAltStackSize + kGuardSize);
+        return nullptr;
+    }
+    return mapping;
+}
+
+// Puts the thread's earlier alternate stack (or none) back and unmaps ours.
+void leaveAltStack(void* mapping, stack_t previous) {
+    if (previous.ss_sp == nullptr) {
+        previous.ss_flags = SS_DISABLE;
+    }
+    ::sigaltstack(&previous, nullptr);
+    ::munmap(mapping, kAltStackSize + kGuardSize);
+}
+
+bool install() {
+    void* mapping = enterAltStack(&g_installation.previousStack);
+    if (mapping == nullptr) {
         return false;
     }
     g_installation.mapping = mapping;
@@ -99,19 +119,16 @@ bool install() {
         ::sigaction(kFatalSignals[i], &action, &g_installation.previous[i]);
     }
     g_installation.active = true;
+    g_installed = true;
     return true;
 }
 
 void uninstall() {
+    g_installed = false;
     for (size_t i = 0; i < kFatalCount; ++i) {
         ::sigaction(kFatalSignals[i], &g_installation.previous[i], nullptr);
     }
-    stack_t previous = g_installation.previousStack;
-    if (previous.ss_sp == nullptr) {
-        previous.ss_flags = SS_DISABLE;
-    }
-    ::sigaltstack(&previous, nullptr);
-    ::munmap(g_installation.mapping, kAltStackSize + kGuardSize);
+    leaveAltStack(g_installation.mapping, g_installation.previousStack);
     g_installation = Installation{};
 }
 
@@ -150,6 +167,18 @@ uint32_t getModuleFileName(char* buffer, uint32_t size) {
     }
     buffer[end] = '\0';
     return static_cast<uint32_t>(end);
+}
+
+ThreadSignalStack::ThreadSignalStack() {
+    if (g_installed) {
+        m_mapping = enterAltStack(&m_previous);
+    }
+}
+
+ThreadSignalStack::~ThreadSignalStack() {
+    if (m_mapping != nullptr) {
+        leaveAltStack(m_mapping, m_previous);
+    }
 }
 
 uint32_t getCurrentThreadId() {

@@ -11,6 +11,12 @@
 //
 // Installing null removes the handlers and puts back the dispositions (and the alternate
 // signal stack) that were in force before the first installation.
+//
+// The alternate stack set at installation is the installing thread's. Every other thread
+// the program starts opens a ThreadSignalStack first thing, so that a stack overflow there
+// is caught too:
+//
+//   void threadBody() { kestrova::ThreadSignalStack signalStack; ... }
 #pragma once
 
 #include <csignal>
@@ -32,6 +38,21 @@ constexpr long EXCEPTION_CONTINUE_SEARCH = 0;
 LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER filter);
 
 namespace kestrova {
+
+// An alternate signal stack of its own for the calling thread, for the life of the scope,
+// while a filter is installed; nothing otherwise (sanitizers keep stacks of their own).
+// Open it at the start of a thread's body, never inside a signal handler.
+class ThreadSignalStack {
+public:
+    ThreadSignalStack();
+    ~ThreadSignalStack();
+    ThreadSignalStack(const ThreadSignalStack&) = delete;
+    ThreadSignalStack& operator=(const ThreadSignalStack&) = delete;
+
+private:
+    void* m_mapping = nullptr;
+    stack_t m_previous{};
+};
 
 // The full path of the running executable, terminated; its length, or 0 (and an empty
 // text) when it is unknown or does not fit. Async-signal-safe.

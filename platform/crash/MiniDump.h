@@ -21,13 +21,3 @@ void prepareMiniDumpWriter();
 
 // True when every stream was written completely.
 bool MiniDumpWriteDump(int file, const MINIDUMP_EXCEPTION_INFORMATION& exception);
-
-namespace kestrova {
-
-// Creates the dump file, replacing an earlier one, readable by the owner only, and not
-// through a symbolic link. -1 when it cannot be created. Async-signal-safe.
-int createDumpFile(const char* path);
-
-void closeDumpFile(int file);
-
-}  // namespace kestrova

@@ -1,7 +1,6 @@
 // Lays out the dump: header and directory first, then one stream after another, and the
 // directory patched in at the end once every stream's place is known.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <time.h>
@@ -29,7 +28,8 @@ constexpr size_t kStreamCount = 8;
 constexpr uint64_t kStackBelow = 128;
 constexpr uint64_t kStackAbove = 64 * 1024;
 // After a stack overflow the stack pointer lies below the stack's lowest page, in the gap
-// the kernel keeps free for growth; the saved window then starts at that page.
+// the kernel keeps free for the main thread's growth or in another thread's guard page;
+// the saved window then starts at that lowest page.
 constexpr uint64_t kOverflowReach = 64 * 1024;
 
 // Everything the writer touches while a crash is handled lives here, in static storage,
@@ -174,6 +174,10 @@ void writeThreads(DumpOutput& out, const MINIDUMP_EXCEPTION_INFORMATION& info, c
     const uint64_t sp = stackPointerOf(info.ExceptionPointers->context);
     MemoryDescriptor stack{};
     const MapsEntry* region = maps.findAtOrAbove(sp);
+    // A thread's stack overflow leaves the stack pointer in the guard page below its stack.
+    if (region != nullptr && !region->readable && region->start <= sp) {
+        region = maps.findAtOrAbove(region->end);
+    }
     if (region != nullptr && region->readable &&
         (region->start <= sp || region->start - sp <= kOverflowReach)) {
         const uint64_t anchor = sp < region->start ? region->start : sp;
@@ -338,23 +342,3 @@ bool MiniDumpWriteDump(int file, const MINIDUMP_EXCEPTION_INFORMATION& exception
     out.patch(0, &header, sizeof header);
     return out.ok() && g_arena.directoryCount == kStreamCount;
 }
-
-namespace kestrova {
-
-int createDumpFile(const char* path) {
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    // An earlier dump may carry wider rights; the new content is for the owner only.
-    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-void closeDumpFile(int file) {
-    if (file >= 0) {
-        ::close(file);
-    }
-}
-
-}  // namespace kestrova

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <utility>
 
 namespace kestrova {
@@ -15,6 +16,10 @@ namespace {
 // Each retry means another writer replaced the file meanwhile, so the loop always makes
 // progress overall; the bound only stops a path that some other program keeps swapping.
 constexpr int kMaxLockAttempts = 10000;
+
+// A settings file is a regular file or nothing: a FIFO must not block the open, a device
+// must not become the controlling terminal, and a symbolic link is not followed.
+constexpr int kOpenAsIs = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
 
 std::optional<std::string> readAll(int fd) {
     struct stat st {};
@@ -77,10 +82,28 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Puts an empty regular file where a link, FIFO or device is, by renaming a new one over
+// it (which replaces a link itself, never its target). The new file is made as a missing
+// settings file is (0666 under the umask); its name carries the process id, so writers in
+// other processes never share it.
+bool replaceWithEmptyFile(const std::string& path) {
+    const std::string fresh = path + ".new" + std::to_string(getpid());
+    unlink(fresh.c_str());
+    const bool made =
+        FileDescriptor(
+            ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666))
+            .valid();
+    if (made && rename(fresh.c_str(), path.c_str()) == 0) {
+        return true;
+    }
+    unlink(fresh.c_str());
+    return false;
+}
+
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::string& path) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor fd(::open(path.c_str(), kOpenAsIs));
     if (!fd.valid()) {
         return std::nullopt;
     }
@@ -89,16 +112,26 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 
 std::optional<LockedFile> LockedFile::open(const std::string& path) {
     for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666));
+        FileDescriptor fd(::open(path.c_str(), kOpenAsIs | O_CREAT, 0666));
+        const bool link = !fd.valid() && errno == ELOOP;
+        struct stat locked {};
+        if (fd.valid() && fstat(fd.get(), &locked) != 0) {
+            return std::nullopt;
+        }
+        if (link || (fd.valid() && !S_ISREG(locked.st_mode))) {
+            // A link, FIFO or device is never written through: an empty file takes its
+            // place, then the write goes on as for any other file.
+            if (!replaceWithEmptyFile(path)) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        // A folder, a socket, or a folder without rights: no settings file can be there.
         if (!fd.valid() || !lockExclusive(fd.get())) {
             return std::nullopt;
         }
-        struct stat locked {};
         struct stat current {};
-        if (fstat(fd.get(), &locked) != 0) {
-            return std::nullopt;
-        }
-        if (stat(path.c_str(), &current) == 0 && sameInode(locked, current)) {
+        if (lstat(path.c_str(), &current) == 0 && sameInode(locked, current)) {
             return LockedFile(path, std::move(fd), locked.st_mode & 07777);
         }
     }

@@ -23,11 +23,14 @@ namespace kestrova {
 constexpr std::size_t kMaxLockedFileBytes = 16 * 1024 * 1024;
 
 // The whole content of the regular file at path; nothing when it cannot be opened or read,
-// is not a regular file, or is larger than kMaxLockedFileBytes.
+// is not a regular file (a symbolic link is not followed, a FIFO does not block), or is
+// larger than kMaxLockedFileBytes.
 std::optional<std::string> readWholeFile(const std::string& path);
 
 // The file at a path, opened (created empty when missing) and held under an exclusive
-// lock until destruction.
+// lock until destruction. Only a regular file is ever written: a symbolic link, FIFO or
+// device at the path is first replaced by an empty file (never written through, a link's
+// target never created); a folder there cannot be replaced, and the open fails.
 class LockedFile {
 public:
     static std::optional<LockedFile> open(const std::string& path);

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/crash/ExceptionFilter.h"
+
 extern char** environ;
 
 namespace kestrova {
@@ -57,6 +59,7 @@ bool prepare(SpawnAttr& attr, FileActions& files) {
 }
 
 void reap(pid_t pid) {
+    kestrova::ThreadSignalStack signalStack;
     while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }

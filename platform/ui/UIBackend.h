@@ -59,8 +59,9 @@ public:
     virtual bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) = 0;
 
     // Waits up to timeoutMs (-1: until something happens) for native events and turns
-    // them into window messages, painting what was invalidated.
-    virtual void waitForEvents(int timeoutMs) = 0;
+    // them into window messages, painting what was invalidated. Returns early, too, when
+    // watchedFd (unless it is -1) is readable; the backend does not read it.
+    virtual void waitForEvents(int timeoutMs, int watchedFd) = 0;
     // Breaks a waitForEvents in progress (a message was posted from a callback).
     virtual void wake() {}
 };

@@ -1,6 +1,8 @@
 // The display-less backend's bookkeeping.
 #include "platform/ui/UIHeadless.h"
 
+#include <poll.h>
+
 #include <thread>
 
 namespace kestrova::ui {
@@ -59,10 +61,13 @@ bool HeadlessBackend::setShadow(HWND parent, const TImageInfo* image, const RECT
     return true;
 }
 
-void HeadlessBackend::waitForEvents(int timeoutMs) {
+void HeadlessBackend::waitForEvents(int timeoutMs, int watchedFd) {
     // Without timers an idle loop would spin; a short nap keeps it cheap.
     int ms = timeoutMs < 0 ? 10 : timeoutMs;
-    if (ms > 0) {
+    if (watchedFd >= 0) {
+        pollfd watched{watchedFd, POLLIN, 0};
+        ::poll(&watched, 1, ms);
+    } else if (ms > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
 }

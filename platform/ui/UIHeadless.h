@@ -36,8 +36,9 @@ public:
     std::optional<RECT> workArea() const override { return m_workArea; }
     bool isCompositing() const override { return m_compositing; }
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
-    // Nothing can happen without a display: just let the time pass.
-    void waitForEvents(int timeoutMs) override;
+    // Nothing can happen without a display: just let the time pass, or wait for the
+    // watched descriptor.
+    void waitForEvents(int timeoutMs, int watchedFd) override;
 
     void setMonitor(const RECT& rc) { m_monitor = rc; }
     void setWorkArea(std::optional<RECT> rc) { m_workArea = rc; }

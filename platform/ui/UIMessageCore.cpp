@@ -1,6 +1,8 @@
 // Message queue, timers and dispatch. Everything runs on the thread that runs the loop.
 #include "platform/ui/UIMessageCore.h"
 
+#include <poll.h>
+
 #include <chrono>
 #include <deque>
 #include <exception>
@@ -46,6 +48,8 @@ struct Core {
     std::uintptr_t nextHandle = 0x10000;
     bool quit = false;
     int quitCode = 0;
+    int watchedFd = -1;
+    std::function<void()> onWatched;
 };
 
 Core& core() {
@@ -116,6 +120,28 @@ int millisUntilNextTimer() {
     }
     auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     return wait < 0 ? 0 : static_cast<int>(wait);
+}
+
+void callWatchIfReadable() {
+    if (core().watchedFd < 0) {
+        return;
+    }
+    pollfd watched{core().watchedFd, POLLIN, 0};
+    if (::poll(&watched, 1, 0) == 1 && (watched.revents & (POLLIN | POLLHUP)) != 0) {
+        core().watchedFd = -1;
+        std::function<void()> call = std::move(core().onWatched);
+        core().onWatched = nullptr;
+        // Like a dispatch, the watch's call lets nothing escape into the loop.
+        try {
+            if (call) {
+                call();
+            }
+        } catch (const std::exception& e) {
+            trace("descriptor watch: exception %s stopped", exceptionName(e).c_str());
+        } catch (...) {
+            trace("descriptor watch: exception of unknown type stopped");
+        }
+    }
 }
 
 }  // namespace
@@ -268,8 +294,14 @@ bool pumpMessages(int maxWaitMs) {
     if (maxWaitMs >= 0 && (wait < 0 || wait > maxWaitMs)) {
         wait = maxWaitMs;
     }
-    backend().waitForEvents(wait);
+    backend().waitForEvents(wait, core().watchedFd);
+    callWatchIfReadable();
     return !core().quit;
+}
+
+void watchDescriptor(int fd, std::function<void()> onReadable) {
+    core().watchedFd = fd;
+    core().onWatched = fd >= 0 ? std::move(onReadable) : nullptr;
 }
 
 int runMessageLoop() {

@@ -5,6 +5,8 @@
 
 #include <cairo.h>
 
+#include <functional>
+
 #include "platform/ui/UIBackend.h"
 #include "platform/ui/UIDefs.h"
 
@@ -42,6 +44,10 @@ int runMessageLoop();
 // maxWaitMs (-1: until the next timer). False once the quit message is pending; the
 // quit message stays pending for the caller to see.
 bool pumpMessages(int maxWaitMs);
+// Watches a descriptor beside the native events (a signal's self-pipe, say): the first
+// time the loop finds it readable, it forgets the watch and calls onReadable on its own
+// thread. One watch at a time; a new one replaces it, an fd below 0 removes it.
+void watchDescriptor(int fd, std::function<void()> onReadable);
 bool quitPending();
 
 // Asks the backend for a repaint of the window.

@@ -2,13 +2,20 @@
 // kind of answer, checking what the window shows, whether it closes, whether the display
 // time is recorded, what the picture cache holds and the run's line in the log. The cache
 // and the settings file lie beside this program, which has a folder of its own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "advert/AdvertClient.h"
 #include "advert/DisplayTimeStore.h"
@@ -18,6 +25,7 @@
 #include "tests/net/LoopbackServers.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 #include "tests/ui/DlgTestSupport.h"
 #include "util/Folders.h"
 #include "util/TextConvert.h"
@@ -35,7 +43,9 @@ const std::string kTitle = "Spring sale";
 const std::string kText = "Half price on every licence";
 const std::string kLink = "http://shop.test/spring";
 
-enum Cache { kEmptied, kNewPicture, kUntouched };  // the number of files left in the cache
+// The number of files left in the cache: the stale picture, another file and the ".temp"
+// of a killed run stay untouched; a picture advert's download empties it first.
+enum Cache { kEmptied = 0, kNewPicture = 1, kUntouched = 3 };
 enum class Page { kNone = -1, kText = 0, kPicture = 1 };
 constexpr int kRequestThrows = -1;  // a status that makes the request itself throw
 
@@ -53,8 +63,9 @@ protected:
     void SetUp() override {
         DlgTest::SetUp();
         picture = makePng(kPictureWidth, kPictureHeight, [](cairo_t* cr) { cairo_paint(cr); });
-        http.server().Get("/advert", [this](const httplib::Request&, httplib::Response& res) {
+        http.server().Get("/advert", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(mutex);
+            target = req.target;
             res.status = status;
             res.set_content(body, "application/json");
         });
@@ -68,7 +79,7 @@ protected:
         CLog::GetInstance()->Stop();
         DlgTest::TearDown();
         fs::remove_all(cacheFolder.parent_path());
-        fs::remove(config);
+        fs::remove_all(config);
     }
 
     // Fresh state for a row: an old display time, a stale picture, an empty log.
@@ -80,6 +91,7 @@ protected:
         fs::create_directories(cacheFolder);
         test::writeFile(cacheFolder / "advertising.png", kStalePicture);
         test::writeFile(cacheFolder / "earlier-picture.jpg", "any other file");
+        test::writeFile(cacheFolder / "advertising.png.temp", "the start of a killed download");
         fs::remove_all(logFolder.path());
         CLog::GetInstance()->Init(logFolder.path().c_str());
     }
@@ -96,6 +108,11 @@ protected:
         return closed;
     }
 
+    std::string lastTarget() {
+        std::lock_guard lock(mutex);
+        return target;
+    }
+
     std::wstring pageTitle() {
         CControlUI* title = dlg->pm().FindControl(L"title");
         return title ? std::wstring(title->GetText().GetData()) : L"";
@@ -107,6 +124,7 @@ protected:
     std::mutex mutex;
     int status = 200;
     std::string body;
+    std::string target;  // of the last request
     const fs::path cacheFolder = fs::path(wideToAnsi(getExeDir())) / "cache" / "image";
     const fs::path config = wideToAnsi(getConfigPath());
 };
@@ -176,9 +194,11 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
         EXPECT_EQ(readLastAdvTime(getConfigPath()) != L"42", shown) << "display time";
         EXPECT_EQ(closes(), !shown);
 
-        const std::string cached[] = {"", std::string(picture.begin(), picture.end()),
-                                      kStalePicture};
-        EXPECT_EQ(test::readFile(cacheFolder / "advertising.png"), cached[row.cache]);
+        const std::string cached = row.cache == kEmptied ? ""
+                                   : row.cache == kNewPicture
+                                       ? std::string(picture.begin(), picture.end())
+                                       : kStalePicture;
+        EXPECT_EQ(test::readFile(cacheFolder / "advertising.png"), cached);
         EXPECT_EQ(std::distance(fs::directory_iterator(cacheFolder), fs::directory_iterator()),
                   row.cache);
 
@@ -194,6 +214,79 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
             DestroyWindow(hwnd);
             ui::runMessageLoop();
         }
+    }
+}
+
+// A settings file that is no regular file holds no display time and is never written
+// through: the request goes out at once with time=0, and nothing outside the program's
+// folder is created or changed. A FIFO that blocked the flow would be opened for writing
+// by the watchdog after a few seconds, which lets the flow go on and fails the row.
+TEST_F(ShowAdvertTest, ASettingsFileThatIsNoRegularFileNeitherDelaysNorRedirectsTheFlow) {
+    test::TempDir elsewhere;
+    const fs::path other = elsewhere / "other.ini";
+    const fs::path missing = elsewhere / "missing.ini";
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        bool replaced;  // a regular file holding the new time takes its place
+    } rows[] = {
+        {"FIFO", [&] { ::mkfifo(config.c_str(), 0600); }, true},
+        {"dangling link", [&] { fs::create_symlink(missing, config); }, true},
+        {"link to another file", [&] { fs::create_symlink(other, config); }, true},
+        {"folder",
+         [&] {
+             fs::create_directory(config);
+             test::writeFile(config / "inside", "kept");
+         },
+         false},
+    };
+    const std::string otherContent = "[CONFIG]\nlast_adv_time=99\n";
+    const std::string text = R"({"type":0,"title":"t","context":"c"})";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        prepare(Row{row.what, 200, text, Page::kText, kUntouched, ""});
+        fs::remove(config);
+        test::writeFile(other, otherContent);
+        row.plant();
+        std::atomic<bool> done{false}, delayed{false};
+        std::thread watchdog([&] {
+            if (!test::waitFor([&] { return done.load(); }, std::chrono::seconds(3))) {
+                delayed = true;
+                while (!done) {
+                    ::close(::open(config.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+            }
+        });
+        ASSERT_NE(create(), nullptr);
+        const std::wstring endpoint = ansiToWide(http.url("/advert"));
+        showAdvert(*dlg, [&](std::string& answer) {
+            return AdvertClient::GetInstance()->FetchAdvert(answer, endpoint);
+        });
+        done = true;
+        watchdog.join();
+
+        EXPECT_FALSE(delayed) << "the flow waited on the settings file";
+        EXPECT_EQ(lastTarget(), "/advert?time=0");
+        EXPECT_TRUE(state()->visible) << "shown";
+        if (row.replaced) {
+            // Read only once it is known to be a regular file: a FIFO would block the test.
+            const bool regular = fs::is_regular_file(fs::symlink_status(config));
+            EXPECT_TRUE(regular);
+            EXPECT_TRUE(regular && test::readFile(config).starts_with("[CONFIG]\nlast_adv_time=1"))
+                << "the display time";
+        } else {
+            EXPECT_EQ(test::readFile(config / "inside"), "kept");
+        }
+        EXPECT_EQ(test::readFile(other), otherContent);
+        EXPECT_FALSE(fs::exists(missing));
+        EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.path()), fs::directory_iterator()),
+                  1);
+        const std::string temporary = config.string() + ".new" + std::to_string(::getpid());
+        EXPECT_FALSE(fs::exists(temporary));
+        DestroyWindow(hwnd);
+        ui::runMessageLoop();
+        fs::remove_all(config);
     }
 }
 

@@ -1,14 +1,19 @@
-// Where the work folder goes and how it is made: the temporary folder is $TMPDIR only when
-// that is an absolute path, and the folder is created private, never through a name that
-// is already there.
+// Where the work folder goes and how it is made: the user's own temporary folder ($TMPDIR,
+// else $XDG_RUNTIME_DIR, else a private folder in the shared one), and the work folder
+// created private, never through a name that is already there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "app/WorkFolder.h"
+#include "log/CLog.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "util/TextConvert.h"
 
@@ -17,47 +22,83 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets or unsets TMPDIR for a scope.
-class ScopedTmpdir {
+// Started with this variable naming a shared folder, the program logs one line as the
+// program does, in the work folder prepared there, and ends.
+constexpr const char* kLoggerEnv = "KESTROVA_TEST_SHARED_TMP";
+
+[[maybe_unused]] const bool kRanAsLogger = [] {
+    if (const char* shared = std::getenv(kLoggerEnv)) {
+        CLog::GetInstance()->Init(wideToAnsi(prepareWorkFolder(shared)).c_str());
+        CLog::GetInstance()->Append("logged by " + std::to_string(::geteuid()));
+        CLog::GetInstance()->Stop();
+        std::_Exit(0);
+    }
+    return false;
+}();
+
+// Sets or unsets an environment variable for a scope.
+class ScopedVariable {
 public:
-    explicit ScopedTmpdir(const std::optional<std::string>& value) {
-        if (const char* old = std::getenv("TMPDIR")) {
+    ScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
             m_old = old;
         }
         set(value);
     }
-    ~ScopedTmpdir() { set(m_old); }
+    ~ScopedVariable() { set(m_old); }
 
 private:
-    static void set(const std::optional<std::string>& value) {
+    void set(const std::optional<std::string>& value) const {
         if (value) {
-            ::setenv("TMPDIR", value->c_str(), 1);
+            ::setenv(m_name, value->c_str(), 1);
         } else {
-            ::unsetenv("TMPDIR");
+            ::unsetenv(m_name);
         }
     }
+    const char* m_name;
     std::optional<std::string> m_old;
 };
 
-TEST(WorkFolder, TemporaryFolderIsAnAbsoluteTmpdirOrTmpWithATrailingSlash) {
-    const struct {
-        std::optional<std::string> tmpdir;
-        std::wstring folder;
-    } cases[] = {
-        {std::nullopt, L"/tmp/"},    {"", L"/tmp/"},
-        {"relative/tmp", L"/tmp/"},  {"/var/tmp", L"/var/tmp/"},
-        {"/var/tmp/", L"/var/tmp/"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.tmpdir.value_or("(unset)"));
-        ScopedTmpdir tmpdir(c.tmpdir);
-        EXPECT_EQ(temporaryFolder(), c.folder);
+// A folder shared by every user, as /tmp is (sticky, writable by all).
+struct SharedFolder {
+    SharedFolder() {
+        fs::create_directory(path);
+        ::chmod(path.c_str(), 01777);
     }
+    TempDir dir;
+    const fs::path path = dir / "tmp";
+};
+
+TEST(WorkFolder, TemporaryFolderIsTheUsersOwnWithATrailingSlash) {
+    SharedFolder shared;
+    const std::wstring own =
+        ansiToWide(shared.path.string()) + L"/kestrova-" + std::to_wstring(::geteuid()) + L"/";
+    const struct {
+        std::optional<std::string> tmpdir, runtime;
+        std::wstring folder;
+    } rows[] = {
+        {"/var/tmp", "/run/user/7", L"/var/tmp/"},
+        {"/var/tmp/", std::nullopt, L"/var/tmp/"},
+        {std::nullopt, "/run/user/7", L"/run/user/7/"},
+        {"relative/tmp", "", own},
+        {"", "relative/run", own},
+        {std::nullopt, std::nullopt, own},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.tmpdir.value_or("(unset)") + " " + row.runtime.value_or("(unset)"));
+        ScopedVariable tmpdir("TMPDIR", row.tmpdir);
+        ScopedVariable runtime("XDG_RUNTIME_DIR", row.runtime);
+        EXPECT_EQ(temporaryFolder(shared.path.string()), row.folder);
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(wideToAnsi(own).c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST(WorkFolder, CreatedOwnerOnlyAndAnExistingNameIsLeftAsItIs) {
     TempDir temp;
-    ScopedTmpdir tmpdir(temp.path().string());
+    ScopedVariable tmpdir("TMPDIR", temp.path().string());
     const fs::path work = temp / "Kestrova";
 
     EXPECT_EQ(wideToAnsi(prepareWorkFolder()), work.string());
@@ -77,6 +118,59 @@ TEST(WorkFolder, CreatedOwnerOnlyAndAnExistingNameIsLeftAsItIs) {
     prepareWorkFolder();
     EXPECT_TRUE(fs::is_symlink(work));
     EXPECT_FALSE(fs::exists(temp / "elsewhere"));
+}
+
+// Two users without TMPDIR or XDG_RUNTIME_DIR share one /tmp: whoever comes first, each
+// logs in a folder of their own; a user whose private name another took logs beside the
+// program instead.
+TEST(WorkFolder, TwoUsersSharingTmpEachGetALogOfTheirOwnWhoeverCameFirst) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a second user needs root";
+    }
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    const struct {
+        const char* what;
+        bool otherFirst;
+        bool nameTaken;
+    } rows[] = {
+        {"root first", false, false},
+        {"the other user first", true, false},
+        {"the other user took root's name", true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SharedFolder shared;
+        TempDir current;
+        const fs::path taken = shared.path / "kestrova-0";
+        if (row.nameTaken) {
+            runCommand(asOtherUser() + "mkdir -m 0777 " + taken.string());
+            ASSERT_TRUE(fs::is_directory(taken));
+        }
+        const auto logAs = [&](bool other) {
+            bool ran = false;
+            runCommand("cd " + current.path().string() + " && " + (other ? asOtherUser() : "") +
+                           "env -u TMPDIR -u XDG_RUNTIME_DIR " + kLoggerEnv + "=" +
+                           shared.path.string() + " " + self,
+                       &ran);
+            EXPECT_TRUE(ran);
+        };
+        logAs(row.otherFirst);
+        logAs(!row.otherFirst);
+
+        const auto expectLog = [](const fs::path& log, uid_t user) {
+            SCOPED_TRACE(log.string());
+            EXPECT_EQ(readFile(log), "logged by " + std::to_string(user) + "\n");
+            struct stat info {};
+            ASSERT_EQ(::lstat(log.c_str(), &info), 0);
+            EXPECT_EQ(info.st_uid, user);
+        };
+        const std::string logName = "Kestrova/RazOdezerivozi.log";
+        expectLog(shared.path / ("kestrova-" + std::to_string(kOtherUser)) / logName, kOtherUser);
+        expectLog((row.nameTaken ? current.path() : taken) / logName, 0);
+        if (row.nameTaken) {
+            EXPECT_TRUE(fs::is_empty(taken)) << "nothing of root's in a folder of another";
+        }
+    }
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +29,19 @@ AdvertServer::AdvertServer() {
     });
     m_server.Get("/pic.png", [this](const httplib::Request&, httplib::Response& response) {
         std::lock_guard lock(m_mutex);
-        response.set_content(m_picture, "image/png");
+        ++m_pictureRequests;
+        if (!m_stall) {
+            response.set_content(m_picture, "image/png");
+            return;
+        }
+        response.set_content_provider(
+            m_picture.size(), "image/png", [this](size_t, size_t, httplib::DataSink& sink) {
+                sink.write(m_picture.data(), m_picture.size() / 2);
+                for (int i = 0; i < 6000 && !m_stopping; ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+                return false;
+            });
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
     if (m_port > 0) {
@@ -36,6 +51,7 @@ AdvertServer::AdvertServer() {
 }
 
 AdvertServer::~AdvertServer() {
+    m_stopping = true;
     m_server.stop();
     if (m_thread.joinable()) {
         m_thread.join();
@@ -51,6 +67,16 @@ void AdvertServer::answer(int status, std::string body) {
 void AdvertServer::setPicture(std::string bytes) {
     std::lock_guard lock(m_mutex);
     m_picture = std::move(bytes);
+}
+
+void AdvertServer::stallPicture() {
+    std::lock_guard lock(m_mutex);
+    m_stall = true;
+}
+
+int AdvertServer::pictureRequests() {
+    std::lock_guard lock(m_mutex);
+    return m_pictureRequests;
 }
 
 std::vector<std::string> AdvertServer::targets() {
@@ -80,17 +106,22 @@ Sandbox::Sandbox() {
     fs::permissions(m_dir / "bin/xdg-open", fs::perms::owner_all);
 }
 
-pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& args) {
+pid_t Sandbox::start(const fs::path& program, const std::vector<std::string>& args,
+                     const std::string& display) {
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
         if (variable.starts_with("PATH=")) {
             env.push_back("PATH=" + (m_dir / "bin").string() + ":" + variable.substr(5));
-        } else if (!variable.starts_with("TMPDIR=")) {
+        } else if (!variable.starts_with("TMPDIR=") &&
+                   !(variable.starts_with("DISPLAY=") && !display.empty())) {
             env.push_back(variable);
         }
     }
     env.push_back("TMPDIR=" + (m_dir / "tmp").string());
+    if (!display.empty()) {
+        env.push_back("DISPLAY=" + display);
+    }
     std::vector<std::string> argv{program.string()};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> argp, envp;
@@ -130,7 +161,60 @@ int ignoreXErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
-Screen::Screen() : m_display(XOpenDisplay(nullptr)) {
+PrivateXServer::PrivateXServer() {
+    // -displayfd picks a free display and writes its number; a server starting elsewhere at
+    // the same moment can take the same one, so a lost race is tried again.
+    for (int attempt = 0; attempt < 5 && m_display.empty(); ++attempt) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 3);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> argv{"Xvfb",         "-displayfd", "3",   "-screen",    "0",
+                                      "1920x1080x24", "-nolisten",  "tcp", "+extension", "RANDR"};
+        std::vector<char*> pointers;
+        for (std::string& a : argv)
+            pointers.push_back(a.data());
+        pointers.push_back(nullptr);
+        if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, pointers.data(), environ) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        std::string number;
+        char c = 0;
+        pollfd readable{ends[0], POLLIN, 0};
+        while (m_pid > 0 && ::poll(&readable, 1, 10000) == 1 && ::read(ends[0], &c, 1) == 1 &&
+               c != '\n') {
+            number += c;
+        }
+        ::close(ends[0]);
+        if (!number.empty()) {
+            m_display = ":" + number;
+        } else {
+            kill();
+        }
+    }
+}
+
+PrivateXServer::~PrivateXServer() {
+    kill();
+}
+
+void PrivateXServer::kill() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+}
+
+Screen::Screen(const std::string& display)
+    : m_display(XOpenDisplay(display.empty() ? nullptr : display.c_str())), m_name(display) {
     XSetErrorHandler(ignoreXErrors);
     if (m_display != nullptr) {
         XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
@@ -144,8 +228,13 @@ Screen::~Screen() {
     }
 }
 
+std::string Screen::xdotool(const std::string& arguments) const {
+    return run((m_name.empty() ? "" : "DISPLAY=" + m_name + " ") + "xdotool " + arguments +
+               " 2>/dev/null");
+}
+
 Window Screen::find(const std::string& name) {
-    const std::string out = run("xdotool search --name '^" + name + "$' 2>/dev/null");
+    const std::string out = xdotool("search --name '^" + name + "$'");
     return out.empty() ? 0 : std::strtoul(out.c_str(), nullptr, 10);
 }
 

@@ -1,11 +1,13 @@
 // What the end-to-end tests drive the program with: the advert server on a port the
-// kernel picks (the program is told it in KESTROVA_E2E_ENDPOINT), a private copy of the program with a recording link opener, and a view
-// of the X display (windows by name, their geometry and pixels, every window mapped).
+// kernel picks (the program is told it in KESTROVA_E2E_ENDPOINT), a private copy of the program
+// with a recording link opener, and a view of the X display (windows by name, their geometry and
+// pixels, every window mapped).
 #pragma once
 
 #include <httplib.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -40,6 +42,11 @@ public:
 
     void answer(int status, std::string body);
     void setPicture(std::string bytes);
+    // From now on "/pic.png" sends the start of the picture, then nothing more for as long
+    // as the server lives (at most a minute).
+    void stallPicture();
+    // How many times "/pic.png" was asked for.
+    int pictureRequests();
     // Request targets of "/advert", oldest first.
     std::vector<std::string> targets();
     // When the last "/advert" answer was handed over.
@@ -56,6 +63,27 @@ private:
     std::string m_picture;
     std::vector<std::string> m_targets;
     Clock::time_point m_lastAnswer;
+    bool m_stall = false;
+    int m_pictureRequests = 0;
+    std::atomic<bool> m_stopping{false};
+};
+
+// An X server of the test's own (Xvfb on a free display, no window manager), for what must
+// not happen to the shared one: being killed.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+
+    // ":N", or empty when it did not start.
+    const std::string& display() const { return m_display; }
+    void kill();
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
 };
 
 // A copy of the program in a folder of its own, run with a private TMPDIR and an
@@ -67,8 +95,10 @@ public:
     std::filesystem::path program() const { return m_dir / "kestrova-advert"; }
     std::filesystem::path log() const { return m_dir / "tmp/Kestrova/RazOdezerivozi.log"; }
 
-    // Starts a program with the sandbox's environment; its standard error goes to "stderr.txt".
-    pid_t start(const std::filesystem::path& program, const std::vector<std::string>& args = {});
+    // Starts a program with the sandbox's environment (on display when one is given); its
+    // standard error goes to "stderr.txt".
+    pid_t start(const std::filesystem::path& program, const std::vector<std::string>& args = {},
+                const std::string& display = "");
     pid_t start() { return start(program()); }
 
 private:
@@ -92,10 +122,11 @@ struct Geometry {
     bool viewable = false;
 };
 
-// A connection to the display, watching every window being mapped from its creation on.
+// A connection to the display (DISPLAY's, unless one is named), watching every window
+// being mapped from its creation on.
 class Screen {
 public:
-    Screen();
+    explicit Screen(const std::string& display = "");
     ~Screen();
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
@@ -108,9 +139,12 @@ public:
     // Windows mapped since the connection was made (or the last call).
     int mapsSince();
     void movePointerAway();
+    // xdotool on this display.
+    std::string xdotool(const std::string& arguments) const;
 
 private:
     _XDisplay* m_display;
+    std::string m_name;
 };
 
 }  // namespace kestrova::e2e

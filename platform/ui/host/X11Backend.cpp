@@ -29,6 +29,18 @@ std::unique_ptr<Backend> createX11Backend() {
 namespace kestrova::ui::x11 {
 namespace {
 
+void (*g_connectionLost)() = nullptr;
+
+// Xlib's own handler prints a line nobody reads and exits with 1. Nothing of the
+// connection can be used any more, and this must not return.
+int endOnConnectionLost(Display*) {
+    trace("X connection lost, the program ends");
+    if (g_connectionLost != nullptr) {
+        g_connectionLost();
+    }
+    ::_exit(0);
+}
+
 // A window can vanish between a request and its answer (another client, a race with
 // the window manager); that is not worth ending the program for.
 int logXError(Display* display, XErrorEvent* error) {
@@ -42,6 +54,7 @@ int logXError(Display* display, XErrorEvent* error) {
 
 X11Backend::X11Backend(std::unique_ptr<X11Screen> screen) : m_screen(std::move(screen)) {
     m_previousErrorHandler = XSetErrorHandler(logXError);
+    m_previousIoErrorHandler = XSetIOErrorHandler(endOnConnectionLost);
     if (pipe2(m_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) {
         m_wakePipe[0] = m_wakePipe[1] = -1;
     }
@@ -54,6 +67,7 @@ X11Backend::~X11Backend() {
         destroyWindow(m_windows.begin()->first);
     }
     XSetErrorHandler(m_previousErrorHandler);
+    XSetIOErrorHandler(m_previousIoErrorHandler);
     for (int fd : m_wakePipe) {
         if (fd >= 0)
             close(fd);
@@ -93,6 +107,7 @@ Window X11Backend::nativeWindow(HWND handle) const {
 bool X11Backend::createWindow(HWND handle, const NativeWindowParams& params) {
     Display* d = m_screen->display();
     Native w;
+    w.className = toUtf8(params.className);
     w.managed = params.managedDialog;
     w.rect = params.rect;
     w.resizable = (params.style & WS_THICKFRAME) != 0;
@@ -190,7 +205,9 @@ void X11Backend::destroyWindow(HWND handle) {
         XDestroyWindow(d, w->shadow.xid);
     if (w->shadow.colormap)
         XFreeColormap(d, w->shadow.colormap);
-    XDestroyWindow(d, w->xid);
+    // Another client may have destroyed it already.
+    if (w->xid)
+        XDestroyWindow(d, w->xid);
     if (w->colormap)
         XFreeColormap(d, w->colormap);
     m_windows.erase(handle);
@@ -241,6 +258,7 @@ void X11Backend::showWindow(HWND handle, bool show, bool topmost) {
     Display* d = m_screen->display();
     if (!show) {
         w->visible = false;
+        w->hideSerial = NextRequest(d);
         XUnmapWindow(d, w->xid);
         if (w->shadow.xid)
             XUnmapWindow(d, w->shadow.xid);
@@ -333,3 +351,11 @@ void X11Backend::wake() {
 }
 
 }  // namespace kestrova::ui::x11
+
+namespace kestrova::ui {
+
+void setConnectionLostHandler(void (*handler)()) {
+    x11::g_connectionLost = handler;
+}
+
+}  // namespace kestrova::ui

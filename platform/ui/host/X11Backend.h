@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/ui/UIBackend.h"
 #include "platform/ui/host/X11Screen.h"
@@ -36,7 +37,7 @@ public:
     std::optional<RECT> workArea() const override;
     bool isCompositing() const override { return m_screen->compositing(); }
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
-    void waitForEvents(int timeoutMs) override;
+    void waitForEvents(int timeoutMs, int watchedFd) override;
     void wake() override;
 
     // The native window of a library window (for tests and tools), or None.
@@ -67,6 +68,12 @@ private:
         Shadow shadow;
         std::chrono::steady_clock::time_point raiseWindowStart{};
         int raisesInWindow = 0;
+        std::string className;  // UTF-8, for the trace when another client takes it away
+        // The request that last hid the window: its unmap is ours, not another client's.
+        unsigned long hideSerial = 0;
+        // Inside a window manager's frame: unmaps there are the manager's (iconified,
+        // another desktop).
+        bool framed = false;
     };
 
     int dev(LONG v) const;
@@ -89,6 +96,8 @@ private:
     void handleButton(HWND handle, Native& w, XButtonEvent& ev);
     void handleMotion(HWND handle, Native& w, XMotionEvent& ev);
     void keepTopmostOnTop();
+    bool handleGone(HWND handle, Native& w, XEvent& ev);
+    void takenAway(HWND handle, Native& w, bool destroyed);
     void reraise(Native& w);
 
     static constexpr int kMaxRaisesPerSecond = 20;
@@ -103,6 +112,7 @@ private:
     int m_wakePipe[2] = {-1, -1};
     std::function<void(HWND)> m_presented;
     XErrorHandler m_previousErrorHandler = nullptr;
+    XIOErrorHandler m_previousIoErrorHandler = nullptr;
 };
 
 }  // namespace kestrova::ui::x11

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UITrace.h"
 #include "platform/ui/host/X11Backend.h"
 
 namespace kestrova::ui::x11 {
@@ -29,14 +30,16 @@ WPARAM virtualKey(KeySym sym) {
 
 }  // namespace
 
-void X11Backend::waitForEvents(int timeoutMs) {
+void X11Backend::waitForEvents(int timeoutMs, int watchedFd) {
     Display* d = m_screen->display();
     processPending();
     paintDirty();
     XFlush(d);
     if (XPending(d) == 0) {
-        pollfd fds[2] = {{ConnectionNumber(d), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        poll(fds, m_wakePipe[0] >= 0 ? 2 : 1, timeoutMs);
+        // A descriptor below 0 is left out by poll itself.
+        pollfd fds[3] = {
+            {ConnectionNumber(d), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}, {watchedFd, POLLIN, 0}};
+        poll(fds, 3, timeoutMs);
         if (m_wakePipe[0] >= 0 && (fds[1].revents & POLLIN)) {
             char drain[64];
             while (read(m_wakePipe[0], drain, sizeof drain) > 0) {
@@ -106,7 +109,7 @@ void X11Backend::handleEvent(XEvent& ev) {
     }
     HWND handle = handleOf(ev.xany.window);
     Native* w = find(handle);
-    if (!w)
+    if (!w || handleGone(handle, *w, ev))
         return;
     auto pt = [&](int x, int y) { return MAKELPARAM(design(x), design(y)); };
     switch (ev.type) {
@@ -153,6 +156,57 @@ void X11Backend::handleEvent(XEvent& ev) {
         default:
             break;
     }
+}
+
+// Another client destroyed a window of ours or took it off the screen (xdotool, a session
+// tool, a window manager closing what it does not know). Nobody would see it again, and
+// nothing could end a loop waiting for it, so it goes as if closed. Unmaps that are ours
+// (hideSerial) or a window manager's inside its frame (iconified, another desktop) are not
+// that; a managed window that another client withdrew is handed back to the root, unmapped.
+// True when the window is gone.
+bool X11Backend::handleGone(HWND handle, Native& w, XEvent& ev) {
+    switch (ev.type) {
+        case DestroyNotify:
+            takenAway(handle, w, true);
+            return true;
+        case UnmapNotify:
+            if (w.visible && !w.framed && ev.xunmap.serial != w.hideSerial &&
+                !ev.xunmap.from_configure) {
+                // A mapped window that is destroyed is unmapped first; after a round trip
+                // its DestroyNotify, if any, is queued, and the window is not touched again.
+                XSync(m_screen->display(), False);
+                XEvent destroyed;
+                takenAway(handle, w,
+                          XCheckTypedWindowEvent(m_screen->display(), w.xid, DestroyNotify,
+                                                 &destroyed) == True);
+                return true;
+            }
+            return false;
+        case ReparentNotify: {
+            w.framed = ev.xreparent.parent != m_screen->root();
+            XWindowAttributes attributes{};
+            if (!w.framed && w.visible &&
+                XGetWindowAttributes(m_screen->display(), w.xid, &attributes) != 0 &&
+                attributes.map_state == IsUnmapped) {
+                takenAway(handle, w, false);
+                return true;
+            }
+            return false;
+        }
+        default:
+            return false;
+    }
+}
+
+void X11Backend::takenAway(HWND handle, Native& w, bool destroyed) {
+    trace("window %s %s by another client", w.className.c_str(),
+          destroyed ? "destroyed" : "unmapped");
+    if (destroyed) {
+        // Nothing of it is left to destroy.
+        w.xid = None;
+    }
+    // The library's destruction: WM_DESTROY, the native side gone, the final message.
+    ui::destroyWindow(handle);
 }
 
 void X11Backend::handleButton(HWND handle, Native& w, XButtonEvent& ev) {

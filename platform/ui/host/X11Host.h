@@ -14,4 +14,10 @@ namespace kestrova::ui {
 // The backend on the display DISPLAY names, or null when none can be opened.
 std::unique_ptr<Backend> createX11Backend();
 
+// What runs when the connection to the display is lost (the X server ended, or another
+// client killed ours): after one trace line, and before the process ends with exit status
+// 0 (not by a crash: nothing broke in the program). X may not be used in it; the program
+// points it at what must still reach the disk, such as the log. Null: nothing.
+void setConnectionLostHandler(void (*handler)());
+
 }  // namespace kestrova::ui

@@ -1,6 +1,8 @@
 // A program that links the crash reporter as the product does and misbehaves on command:
 //
 //   null-main | null-thread | abort | uncaught | recursion   crash in that way
+//   recursion-worker   overflow the stack of a worker thread of the logger's kind
+//   wait           wait for a signal
 //   pure-virtual   call a pure virtual function inside a catch-all and report what arrived
 //   exit           end normally; the dispositions are checked after the reporter is undone
 //
@@ -18,6 +20,7 @@
 #include <thread>
 
 #include "app/CrashReporter.h"
+#include "log/ThreadHelper.h"
 
 // Outside the anonymous namespace and read back through a volatile, so the compiler can
 // neither list every class derived from Shape nor know the object's type at the call.
@@ -89,6 +92,19 @@ void announceThread() {
     return recurseWithoutEnd(depth + 1) + frame[0];
 }
 
+// A worker thread started the way the program starts its own (the logger's writer).
+class RecursingWorker : public ThreadHelper {
+public:
+    void Run() override {
+        announceThread();
+        recurseWithoutEnd(0);
+    }
+    void runToTheEnd() {
+        m_hThread = std::thread(&ThreadHelper::ThreadProc, this);
+        m_hThread.join();
+    }
+};
+
 int callPureVirtual() {
     try {
         Square square;
@@ -158,6 +174,13 @@ int main(int argc, char** argv) {
     } else if (command == "recursion") {
         announceThread();
         return recurseWithoutEnd(0);
+    } else if (command == "recursion-worker") {
+        RecursingWorker().runToTheEnd();
+    } else if (command == "wait") {
+        announceThread();
+        for (;;) {
+            ::pause();
+        }
     } else if (command == "pure-virtual") {
         return callPureVirtual();
     } else if (command == "exit") {

@@ -3,17 +3,22 @@
 // readers (LLDB and LLVM's obj2yaml) make of it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "tests/support/Child.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 namespace kestrova::test {
 namespace {
@@ -49,6 +54,14 @@ protected:
                           "' -o bt -o 'thread list' 2>/dev/null");
     }
 
+    // Entries of the program's folder, besides a core file the system may leave.
+    long folderEntries() const {
+        return std::count_if(fs::directory_iterator(m_folder), fs::directory_iterator(),
+                             [](const fs::directory_entry& entry) {
+                                 return !entry.path().filename().string().starts_with("core");
+                             });
+    }
+
     TempDir m_tmp;
     const std::string m_folder = m_tmp.path().string();
     const std::string m_program = m_folder + "/crash_program";
@@ -69,6 +82,7 @@ TEST_F(CrashReporterTest, EveryCrashLeavesADumpThatLldbUnwindsToTheCrashingFunct
         {"null-thread", SIGSEGV, "SIGSEGV", "crashByNullWrite"},
         {"uncaught", SIGABRT, "SIGABRT", "throwUncaught"},
         {"recursion", SIGSEGV, "SIGSEGV", "recurseWithoutEnd"},
+        {"recursion-worker", SIGSEGV, "SIGSEGV", "recurseWithoutEnd"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.command);
@@ -143,7 +157,49 @@ TEST_F(CrashReporterTest, WithoutWriteRightsNoDumpNoBoxAndTheSignalEndsTheProces
     EXPECT_THAT(result.err(), Not(HasSubstr(kFailedText)));
 }
 
-TEST_F(CrashReporterTest, ADumpCutShortShowsTheFailureTextAndTheSignalEndsTheProcess) {
+// Watched from the moment of the signal, the dump's name only ever holds a whole dump:
+// first the earlier one, then the new one. The crashing program shares this thread's CPU
+// at idle priority, so it writes only while the watcher pauses between looks.
+TEST_F(CrashReporterTest, TheDumpsNameNeverShowsAPartialDump) {
+    const std::string earlier = "MDMP an earlier dump";
+    test::writeFile(m_dump, earlier);
+    cpu_set_t previous;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof previous, &previous), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(::sched_getcpu(), &one);
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    ChildOptions options;
+    options.workingDirectory = m_folder;
+    Child child({"chrt", "--idle", "0", m_program, "wait"}, options);
+    ASSERT_TRUE(waitFor([&] { return !announcedThread(child).empty(); }));
+    child.signal(SIGSEGV);
+    int looks = 0;
+    int partial = 0;
+    std::string first;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!child.wait(std::chrono::milliseconds(0)) &&
+           std::chrono::steady_clock::now() < deadline) {
+        // Nothing at all would be as wrong: the earlier dump is there until replaced.
+        const std::string head = test::readFile(m_dump).substr(0, 4);
+        ++looks;
+        if (head != "MDMP" && partial++ == 0) {
+            first = head;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(10));
+    }
+    ::sched_setaffinity(0, sizeof previous, &previous);
+    EXPECT_TRUE(child.killedBy(SIGSEGV)) << "status " << child.status();
+    EXPECT_GT(looks, 10);
+    EXPECT_EQ(partial, 0) << "the dump's name showed a file starting with [" << first << "]";
+    EXPECT_EQ(test::readFile(m_dump).substr(0, 4), "MDMP");
+    EXPECT_NE(test::readFile(m_dump), earlier);
+    EXPECT_EQ(folderEntries(), 2) << "the program and its dump, no temporary file";
+}
+
+TEST_F(CrashReporterTest, ADumpCutShortKeepsTheEarlierDumpShowsTheFailureTextAndTheSignalEnds) {
+    const std::string earlier = "MDMP an earlier dump";
+    test::writeFile(m_dump, earlier);
     ChildOptions options;
     options.fileSizeLimit = 4096;
     options.ignoredSignals = {SIGXFSZ};
@@ -151,7 +207,8 @@ TEST_F(CrashReporterTest, ADumpCutShortShowsTheFailureTextAndTheSignalEndsThePro
     EXPECT_TRUE(result.killedBy(SIGSEGV)) << "status " << result.status();
     EXPECT_THAT(result.err(), HasSubstr(kFailedText));
     EXPECT_THAT(result.err(), Not(HasSubstr(kWrittenText)));
-    EXPECT_TRUE(fs::exists(m_dump));
+    EXPECT_EQ(test::readFile(m_dump), earlier);
+    EXPECT_EQ(folderEntries(), 2) << "the program and its dump, no temporary file";
 }
 
 TEST_F(CrashReporterTest, PureVirtualCallIsCaughtAsInvalidArgumentAndLeavesNoDump) {

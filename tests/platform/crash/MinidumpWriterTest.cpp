@@ -4,15 +4,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
 
+#include "platform/crash/CrashBox.h"
+#include "platform/crash/DumpFile.h"
 #include "platform/crash/ExceptionFilter.h"
 #include "platform/crash/MiniDump.h"
 #include "tests/support/TempDir.h"
@@ -56,6 +61,16 @@ private:
     std::string m_bytes;
 };
 
+// Started as a crash's box process, this program stands for a box nobody dismisses.
+[[maybe_unused]] const bool kStandingBox = [] {
+    if (std::getenv("KESTROVA_CRASH_BOX_TEXT") != nullptr) {
+        for (;;) {
+            ::pause();
+        }
+    }
+    return false;
+}();
+
 struct DumpFileTest : ::testing::Test {
     test::TempDir m_tmp;
     const std::string m_folder = m_tmp.path().string(), m_path = m_folder + "/program.dmp";
@@ -86,10 +101,9 @@ TEST_F(DumpFileTest, RecordsTheExceptionTheContextTheStackAndTheThreads) {
     const uint32_t self = getCurrentThreadId();
 
     prepareMiniDumpWriter();
-    const int file = createDumpFile(m_path.c_str());
-    ASSERT_GE(file, 0);
-    const bool written = MiniDumpWriteDump(file, {self, &pointers});
-    closeDumpFile(file);
+    DumpFile file;
+    ASSERT_TRUE(createDumpFile(m_path.c_str(), file));
+    const bool written = MiniDumpWriteDump(file.fd, {self, &pointers}) && commitDumpFile(file);
     stop = true;
     other.join();
     ASSERT_TRUE(written);
@@ -150,26 +164,49 @@ TEST_F(DumpFileTest, AFullDiskIsReportedAsAFailedDump) {
     ::close(full);
 }
 
-TEST_F(DumpFileTest, CreationReplacesForTheOwnerOnlyAndRefusesLinksAndMissingFolders) {
-    test::writeFile(m_path, "an older dump");
-    fs::permissions(m_path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                fs::perms::others_read);
-    int file = createDumpFile(m_path.c_str());
-    ASSERT_GE(file, 0);
-    closeDumpFile(file);
-    EXPECT_EQ(fs::file_size(m_path), 0u);
-    EXPECT_EQ(fs::status(m_path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-
-    // A link planted at the dump's place must not redirect the write.
+TEST_F(DumpFileTest, ADumpTakesItsNameOnlyWholeForTheOwnerOnlyAndNeverThroughALink) {
+    const std::string temporary = m_path + "." + std::to_string(::getpid()) + ".tmp";
     const std::string target = m_folder + "/target";
-    test::writeFile(target, "keep me");
-    const std::string link = m_folder + "/link.dmp";
-    fs::create_symlink(target, link);
-    EXPECT_EQ(createDumpFile(link.c_str()), -1);
-    EXPECT_EQ(test::readFile(target), "keep me");
+    const auto write = [](const DumpFile& file, const std::string& bytes) {
+        return ::write(file.fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    };
+    const auto onlyTheOwner = fs::perms::owner_read | fs::perms::owner_write;
 
-    EXPECT_EQ(createDumpFile((m_folder + "/missing/program.dmp").c_str()), -1);
+    test::writeFile(m_path, "an older dump");
+    fs::permissions(m_path, onlyTheOwner | fs::perms::group_read | fs::perms::others_read);
+    DumpFile file;
+    ASSERT_TRUE(createDumpFile(m_path.c_str(), file));
+    ASSERT_TRUE(write(file, "MDMP a new dump"));
+    EXPECT_EQ(test::readFile(m_path), "an older dump") << "the name shows no partial dump";
+    discardDumpFile(file);
+    EXPECT_EQ(test::readFile(m_path), "an older dump") << "an incomplete dump replaces nothing";
+    EXPECT_FALSE(fs::exists(temporary));
+
+    // Links planted at either name are replaced, never written through.
+    test::writeFile(target, "keep me");
+    fs::create_symlink(target, temporary);
+    fs::remove(m_path);
+    fs::create_symlink(target, m_path);
+    ASSERT_TRUE(createDumpFile(m_path.c_str(), file));
+    ASSERT_TRUE(write(file, "MDMP a new dump"));
+    ASSERT_TRUE(commitDumpFile(file));
+    EXPECT_EQ(test::readFile(m_path), "MDMP a new dump");
+    EXPECT_FALSE(fs::is_symlink(m_path));
+    EXPECT_EQ(fs::status(m_path).permissions() & fs::perms::all, onlyTheOwner);
+    EXPECT_EQ(test::readFile(target), "keep me");
+    EXPECT_FALSE(fs::exists(temporary));
+
+    EXPECT_FALSE(createDumpFile((m_folder + "/missing/program.dmp").c_str(), file));
+}
+
+TEST(CrashBox, ABoxLeftStandingIsEndedAfterTheWaitLimit) {
+    prepareCrashBox();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runCrashBoxProcess(L"text", L"caption", 300), 0);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "the box process is reaped";
 }
 
 TEST(ModuleFileName, GivesTheExecutablesPathOrNothingWhenItDoesNotFit) {

@@ -1,5 +1,6 @@
 // The library on a real X server with a real window manager: shape, placement, stacking,
-// scale, timers, closing, the work area beside a panel and the caption drag. Decorations,
+// scale, timers, closing (also by other clients), the work area beside a panel and the
+// caption drag. Decorations,
 // the taskbar and mapping only when shown are checked on the pop-up itself.
 #include <gtest/gtest.h>
 
@@ -8,11 +9,16 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "TestPopup.h"
 #include "UiTestSupport.h"
 #include "X11Probe.h"
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UITrace.h"
 #include "platform/ui/host/X11Backend.h"
 #include "platform/ui/host/X11Host.h"
 
@@ -139,15 +145,54 @@ TEST_F(X11WindowTest, TimerArrivesWithItsIdAndCloseEndsInTheFinalMessageAndTheLo
     EXPECT_FALSE(XGetWindowAttributes(probe.display(), xid, &attrs)) << "native window destroyed";
 }
 
-TEST_F(X11WindowTest, WindowManagersCloseRequestClosesTheSameWay) {
-    PopupWindow w;
-    HWND h = create(w);
-    SetWindowPos(h, HWND_TOPMOST, 100, 100, 320, 180, SWP_SHOWWINDOW);
-    Window xid = native(h);
-    ASSERT_TRUE(pumpUntil([&] { return probe.isViewable(xid); }));
-    probe.requestClose(xid);
-    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(h); }));
-    EXPECT_EQ(popupEvents().back(), "final");
+std::vector<std::string>& traced() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+// However the window goes from outside, it ends the same way, in the final message, with
+// one trace saying how when another client took it; an X error the host meets on a window
+// gone meanwhile is traced and survived. (The end-to-end tests destroy and unmap the
+// program's pop-up as other clients do.)
+TEST_F(X11WindowTest, AWindowClosedOrTakenAwayFromOutsideEndsInTheFinalMessage) {
+    Display* other = probe.display();
+    const struct {
+        const char* what;
+        std::function<void(HWND, Window)> act;
+        std::vector<std::string> traces;
+    } rows[] = {
+        {"the window manager's close request",
+         [&](HWND, Window xid) { probe.requestClose(xid); },
+         {}},
+        {"destroyed while the program still moves it",
+         [&](HWND h, Window xid) {
+             XDestroyWindow(other, xid);
+             probe.sync();
+             SetWindowPos(h, HWND_TOPMOST, 120, 100, 320, 180, 0);
+         },
+         // Moving and raising it: two errors, traced whenever they arrive.
+         {"ui: X error ignored: BadWindow (invalid Window parameter) (request 12)",
+          "ui: X error ignored: BadWindow (invalid Window parameter) (request 12)",
+          "ui: window FloatDlg destroyed by another client"}},
+    };
+    setTraceSink([](std::string_view line) { traced().emplace_back(line); });
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        traced().clear();
+        PopupWindow w;
+        HWND h = create(w);
+        SetWindowPos(h, HWND_TOPMOST, 100, 100, 320, 180, SWP_SHOWWINDOW);
+        Window xid = native(h);
+        ASSERT_TRUE(pumpUntil([&] { return probe.isViewable(xid); }));
+        row.act(h, xid);
+        probe.sync();
+        EXPECT_TRUE(pumpUntil([&] { return !IsWindow(h); }));
+        EXPECT_EQ(popupEvents().back(), "final");
+        pumpMessages(50);
+        std::sort(traced().begin(), traced().end());
+        EXPECT_EQ(traced(), row.traces);
+    }
+    setTraceSink(nullptr);
 }
 
 TEST_F(X11WindowTest, WorkAreaLeavesOutABottomPanel) {
