@@ -1,4 +1,4 @@
-// The display-time store over the settings-file calls: the path beside the executable,
+// The display-time store over the settings-file calls: the path the program's folders give,
 // the stored value read back as it is, and the current time written in decimal.
 #include "advert/DisplayTimeStore.h"
 
@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "platform/ini/PrivateProfile.h"
-#include "util/Folders.h"
+#include "util/ProgramFolders.h"
 #include "util/TextConvert.h"
 
 namespace {
@@ -17,7 +17,7 @@ constexpr const wchar_t* kKey = L"last_adv_time";
 }  // namespace
 
 std::wstring getConfigPath() {
-    return getExeDir() + L"/config.ini";
+    return kestrova::programFolders().settingsFile();
 }
 
 std::wstring readLastAdvTime(const std::wstring& path) {

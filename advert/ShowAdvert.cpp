@@ -16,13 +16,13 @@
 #include "util/BoundedFormat.h"
 #include "util/ExceptionName.h"
 #include "util/Folders.h"
+#include "util/ProgramFolders.h"
 #include "util/TextConvert.h"
 
 namespace {
 
 constexpr int kTextAdvert = 0;
 constexpr int kPictureAdvert = 1;
-constexpr wchar_t kCacheFolder[] = L"/cache/image";
 constexpr wchar_t kPictureName[] = L"advertising.png";
 
 // What one branch of the flow ended in.
@@ -51,7 +51,7 @@ Outcome showPictureBranch(CFloatDlg& dlg, const AdvertItem& advert) {
     // The cache holds the current picture only: the previous one goes before the download
     // starts, so a failed download leaves none. A folder that cannot be made shows up as a
     // failed download.
-    const std::wstring cacheFolder = getExeDir() + kCacheFolder;
+    const std::wstring cacheFolder = kestrova::programFolders().cacheFolder;
     deleteDirTree(cacheFolder);
     createDirChain(cacheFolder);
 

@@ -2,6 +2,7 @@
 // process) and the pure-call handler that turns a pure virtual call into an exception.
 #include "app/CrashReporter.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -24,6 +25,12 @@ constexpr wchar_t kDumpWritten[] =
 constexpr wchar_t kDumpFailed[] = L"本程序遇到未处理的异常，生成MiniDump文件失败";
 constexpr char kDumpSuffix[] = ".dmp";
 constexpr uint32_t kMaxPath = 4096;
+
+// The dump's path when start-up chose one; published by the flag once it is whole, so a
+// crash on another thread sees either no path or the complete one.
+char g_dumpPath[kMaxPath + sizeof kDumpSuffix] = {};
+std::atomic<bool> g_dumpPathSet{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in the signal handler");
 
 _purecall_handler g_previousPurecall = nullptr;
 #if !defined(KESTROVA_SANITIZED)
@@ -97,6 +104,17 @@ void showRequestedCrashBox() {
     std::_Exit(0);
 }
 
+bool setCrashDumpPath(const char* path) {
+    static std::atomic<bool> claimed{false};
+    const size_t length = std::strlen(path);
+    if (length == 0 || length >= sizeof g_dumpPath || claimed.exchange(true)) {
+        return false;
+    }
+    std::memcpy(g_dumpPath, path, length + 1);
+    g_dumpPathSet.store(true, std::memory_order_release);
+    return true;
+}
+
 }  // namespace kestrova
 
 void throwInvalidArgument() {
@@ -104,6 +122,10 @@ void throwInvalidArgument() {
 }
 
 long crashExceptionFilter(EXCEPTION_POINTERS* exceptionInfo) {
+    if (g_dumpPathSet.load(std::memory_order_acquire)) {
+        return writeMiniDump(g_dumpPath, exceptionInfo) ? EXCEPTION_EXECUTE_HANDLER
+                                                        : EXCEPTION_CONTINUE_SEARCH;
+    }
     char dumpPath[kMaxPath + sizeof kDumpSuffix] = {};
     const uint32_t length = kestrova::getModuleFileName(dumpPath, kMaxPath);
     // Without the executable's path there is no place of ours to write to.

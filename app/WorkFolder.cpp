@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <optional>
 
 #include "util/Folders.h"
+#include "util/PrivateFolder.h"
 #include "util/TextConvert.h"
 
 namespace kestrova {
@@ -17,28 +17,16 @@ namespace {
 constexpr wchar_t kProductWord[] = L"Kestrova";
 constexpr mode_t kOwnerOnly = 0700;
 
-// The variable's value when it is an absolute path.
-std::optional<std::string> absoluteVariable(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/') {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
-
 // "kestrova-<uid>" in the shared folder. The name is known in advance, so another user
 // may have taken it: it is used only when it is a real folder of this user. The shared
 // folder's sticky bit keeps anyone else from swapping it afterwards.
 std::optional<std::string> privateFolderIn(const std::string& shared) {
-    const uid_t user = ::geteuid();
     std::string folder = shared;
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
     }
-    folder += "kestrova-" + std::to_string(user);
-    ::mkdir(folder.c_str(), kOwnerOnly);
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != user) {
+    folder += "kestrova-" + std::to_string(::geteuid());
+    if (!makePrivateFolder(folder)) {
         return std::nullopt;
     }
     return folder;

@@ -13,6 +13,7 @@
 #include "platform/ui/host/X11Host.h"
 #include "ui/FloatDlg.h"
 #include "util/Locale.h"
+#include "util/ProgramFolders.h"
 #include "util/TextConvert.h"
 
 namespace {
@@ -46,6 +47,15 @@ int endAfterLoop() {
     return 0;
 }
 
+// Where this user's settings file, picture cache and dump go, decided once before anything
+// is written; the crash reporter holds the dump's path from here on. Returns the log line.
+std::string settleProgramFolders() {
+    const kestrova::ProgramFolders folders = kestrova::decideProgramFolders();
+    kestrova::useProgramFolders(folders);
+    kestrova::setCrashDumpPath(wideToAnsi(folders.dumpFile()).c_str());
+    return folders.describe();
+}
+
 // The log's last lines must reach the disk before an X connection lost ends the process.
 void flushLog() {
     CLog::GetInstance()->Stop();
@@ -59,7 +69,9 @@ int main() {
     kestrova::installTerminationHandlers();
     kestrova::adoptProcessLocale();
     kestrova::enterExeDir();
+    const std::string folders = settleProgramFolders();
     CLog::GetInstance()->Init(wideToAnsi(kestrova::prepareWorkFolder()).c_str());
+    kestrova::logLine(folders);
     // Nobody watches a pop-up's standard error: what goes wrong in the window goes to the log.
     kestrova::ui::setTraceSink(kestrova::logLine);
 

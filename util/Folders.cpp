@@ -89,17 +89,18 @@ void emptyFolder(int folderFd) {
 
 }  // namespace
 
-std::wstring getExeDir() {
+std::wstring getExePath() {
     const std::string exe = readExeLink();
+    return exe.empty() ? std::wstring() : ansiToWide(kestrova::removeDotSegments(exe));
+}
+
+std::wstring getExeDir() {
+    const std::wstring exe = getExePath();
     if (exe.empty()) {
         return L".";
     }
-    const std::size_t slash = exe.rfind('/');
-    std::string folder = exe;
-    if (slash != std::string::npos) {
-        folder = exe.substr(0, slash == 0 ? 1 : slash);
-    }
-    return ansiToWide(kestrova::removeDotSegments(folder));
+    const std::size_t slash = exe.rfind(L'/');
+    return slash == std::wstring::npos ? exe : exe.substr(0, slash == 0 ? 1 : slash);
 }
 
 std::wstring toLongPath(const std::wstring& path) {

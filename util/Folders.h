@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The running executable's full path ("." and ".." segments removed); empty when unknown.
+std::wstring getExePath();
+
 // The folder of the running executable, without a trailing separator.
 std::wstring getExeDir();
 
