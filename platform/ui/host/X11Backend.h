@@ -59,7 +59,8 @@ private:
         bool argb = false;
         bool managed = false;
         bool resizable = true;
-        bool visible = false;
+        bool visible = false;  // shown as the library sees it
+        bool mapped = false;   // shown on the X server
         bool topmost = false;
         bool dirty = true;
         bool presented = false;
@@ -70,6 +71,7 @@ private:
     };
 
     int dev(LONG v) const;
+    RECT device(const RECT& rc) const;
     LONG design(int v) const;
     Native* find(HWND handle);
     const Native* find(HWND handle) const;
@@ -79,6 +81,7 @@ private:
     void setCaptionProperties(Window xid, const std::wstring& caption);
     void updateSizeHints(Native& w);
     void placeNative(Native& w);
+    void mapWhenOnScreen(HWND handle, Native& w);
     void paint(HWND handle, Native& w);
     void paintShadow(Native& w);
     void applyShape(Native& w, cairo_surface_t* frame);

@@ -49,7 +49,7 @@ void X11Backend::paint(HWND handle, Native& w) {
     if (!still->argb && !still->managed)
         applyShape(*still, frame.get());
     present(m_screen->display(), still->xid, still->visual, frame.get());
-    if (!still->presented && still->visible) {
+    if (!still->presented && still->mapped) {
         still->presented = true;
         if (m_presented)
             m_presented(handle);
@@ -59,7 +59,7 @@ void X11Backend::paint(HWND handle, Native& w) {
 void X11Backend::paintDirty() {
     std::vector<HWND> dirty;
     for (auto& [handle, w] : m_windows) {
-        if (w.dirty && w.visible)
+        if (w.dirty && w.mapped)
             dirty.push_back(handle);
     }
     for (HWND handle : dirty) {
@@ -159,7 +159,7 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
     w->shadow.image = image;
     w->shadow.borders = borders;
     paintShadow(*w);
-    if (w->visible) {
+    if (w->mapped) {
         XMapWindow(d, w->shadow.xid);
         raise(*w);
     }
