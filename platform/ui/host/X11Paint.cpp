@@ -133,6 +133,7 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
         if (w->shadow.colormap)
             XFreeColormap(d, w->shadow.colormap);
         w->shadow = Shadow{};
+        XDeleteProperty(d, w->xid, m_screen->atoms().comptonShadow);
         return true;
     }
     if (!m_screen->compositing() || w->managed) {
@@ -155,6 +156,14 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
         Atom type = m_screen->atoms().netWmWindowTypeUtility;
         XChangeProperty(d, w->shadow.xid, m_screen->atoms().netWmWindowType, XA_ATOM, 32,
                         PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+        // A compositor that draws shadows of its own (picom, compton) would shadow both
+        // windows again: a second, hard-edged shadow with a step in the grey. The hint
+        // it reads keeps this one the only shadow.
+        long none = 0;
+        for (Window xid : {w->xid, w->shadow.xid}) {
+            XChangeProperty(d, xid, m_screen->atoms().comptonShadow, XA_CARDINAL, 32,
+                            PropModeReplace, reinterpret_cast<unsigned char*>(&none), 1);
+        }
     }
     w->shadow.image = image;
     w->shadow.borders = borders;

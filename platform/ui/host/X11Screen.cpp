@@ -55,6 +55,8 @@ X11Screen::X11Screen(Display* display)
                            "_NET_WORKAREA",
                            "_NET_CURRENT_DESKTOP",
                            "_NET_ACTIVE_WINDOW",
+                           "_NET_WM_STATE_FULLSCREEN",
+                           "_COMPTON_SHADOW",
                            selection.c_str()};
     constexpr int kCount = sizeof(names) / sizeof(names[0]);
     static_assert(sizeof(Atoms) == (kCount - 1) * sizeof(Atom), "one name per member of Atoms");

@@ -21,6 +21,7 @@ struct Atoms {
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypeDialog;
     Atom netWmState, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateAbove;
     Atom netWmStateModal, netWorkarea, netCurrentDesktop, netActiveWindow;
+    Atom netWmStateFullscreen, comptonShadow;
 };
 
 class X11Screen {
