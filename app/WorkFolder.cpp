@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "util/Folders.h"
 #include "util/TextConvert.h"
@@ -16,11 +18,27 @@ namespace {
 constexpr wchar_t kProductWord[] = L"Kestrova";
 constexpr mode_t kOwnerOnly = 0700;
 
+// A relative XAUTHORITY (the display's cookie file) names a file in the folder the
+// program was started in; made absolute, it still does after the change of folder, for
+// the display and for the browser the link starts.
+void keepXauthority() {
+    const char* value = std::getenv("XAUTHORITY");
+    if (value == nullptr || value[0] == '\0' || value[0] == '/') {
+        return;
+    }
+    std::unique_ptr<char, decltype(&std::free)> start(::getcwd(nullptr, 0), &std::free);
+    if (start) {
+        const std::string absolute = std::string(start.get()) + "/" + value;
+        ::setenv("XAUTHORITY", absolute.c_str(), 1);
+    }
+}
+
 }  // namespace
 
 void enterExeDir() {
+    keepXauthority();
     const std::string folder = wideToAnsi(getExeDir());
-    // Relative paths are not used afterwards, so a failure changes nothing that matters.
+    // No other relative path is used afterwards, so a failure changes nothing that matters.
     [[maybe_unused]] const int ignored = ::chdir(folder.c_str());
 }
 

@@ -9,7 +9,8 @@
 
 namespace kestrova {
 
-// Makes the executable's folder the current folder; a failure is ignored.
+// Makes the executable's folder the current folder; a failure is ignored. A relative
+// XAUTHORITY is made absolute first, so the display still opens.
 void enterExeDir();
 
 // The temporary folder with a trailing "/": $TMPDIR when it is an absolute path, else

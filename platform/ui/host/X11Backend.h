@@ -35,6 +35,7 @@ public:
     RECT primaryMonitor() const override;
     std::optional<RECT> workArea() const override;
     bool isCompositing() const override { return m_screen->compositing(); }
+    bool isFullScreenActive() const override { return m_screen->activeWindowFullScreen(); }
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
     void waitForEvents(int timeoutMs) override;
     void wake() override;

@@ -6,6 +6,7 @@
 #include <X11/Xresource.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -160,6 +161,43 @@ std::vector<RECT> X11Screen::outputMonitors() const {
 
 std::optional<RECT> X11Screen::workArea() const {
     return m_workAreas.read(primaryMonitor());
+}
+
+bool X11Screen::activeWindowFullScreen() const {
+    auto property = [this](Window w, Atom name, Atom type) {
+        std::vector<unsigned long> values;
+        Atom actual = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_display, w, name, 0, 64, False, type, &actual, &format, &count,
+                               &after, &data) == Success &&
+            data) {
+            if (format == 32) {
+                auto* longs = reinterpret_cast<unsigned long*>(data);
+                values.assign(longs, longs + count);
+            }
+            XFree(data);
+        }
+        return values;
+    };
+    const auto active = property(m_root, m_atoms.netActiveWindow, XA_WINDOW);
+    if (active.empty() || active[0] == None)
+        return false;
+    const Window w = active[0];
+    const auto states = property(w, m_atoms.netWmState, XA_ATOM);
+    if (std::find(states.begin(), states.end(), m_atoms.netWmStateFullscreen) == states.end())
+        return false;
+    // Full screen on another monitor leaves the primary one to the pop-up.
+    XWindowAttributes attributes{};
+    Window child = None;
+    int x = 0, y = 0;
+    if (!XGetWindowAttributes(m_display, w, &attributes) ||
+        !XTranslateCoordinates(m_display, w, m_root, 0, 0, &x, &y, &child))
+        return false;
+    const RECT monitor = primaryMonitor();
+    const int cx = x + attributes.width / 2, cy = y + attributes.height / 2;
+    return cx >= monitor.left && cx < monitor.right && cy >= monitor.top && cy < monitor.bottom;
 }
 
 bool X11Screen::intersectsScreen(const RECT& rc) const {

@@ -47,6 +47,9 @@ public:
     RECT primaryMonitor() const { return monitors().front(); }
     // The primary monitor's work area (see X11WorkArea.h).
     std::optional<RECT> workArea() const;
+    // Whether the active window (_NET_ACTIVE_WINDOW) is full-screen
+    // (_NET_WM_STATE_FULLSCREEN) on the primary monitor.
+    bool activeWindowFullScreen() const;
     // Whether any pixel of rc (device pixels) lies on a monitor.
     bool intersectsScreen(const RECT& rc) const;
 
