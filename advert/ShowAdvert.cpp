@@ -1,6 +1,6 @@
 // The advert flow: the user's quiet hours, one request, one decision, and either an
-// advert sliding in with its display time recorded or the window closed. Every run leaves exactly one outcome line in
-// the log; the advert's own text, title and link never go there.
+// advert sliding in with its display time recorded or the window closed. Every run leaves exactly
+// one outcome line in the log; the advert's own text, title and link never go there.
 #include "advert/ShowAdvert.h"
 
 #include <exception>

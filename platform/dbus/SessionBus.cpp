@@ -16,7 +16,7 @@ std::string sessionBusAddress() {
     if (!runtime || runtime[0] != '/')
         return {};
     std::string socket = std::string(runtime) + "/bus";
-    struct stat st{};
+    struct stat st {};
     if (stat(socket.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
         return {};
     return "unix:path=" + socket;

@@ -1,6 +1,7 @@
 // What the end-to-end tests drive the program with: the advert server on a port the
-// kernel picks (the program is told it in KESTROVA_E2E_ENDPOINT), a private copy of the program with a recording link opener, and a view
-// of the X display (windows by name, their geometry and pixels, every window mapped).
+// kernel picks (the program is told it in KESTROVA_E2E_ENDPOINT), a private copy of the program
+// with a recording link opener, and a view of the X display (windows by name, their geometry and
+// pixels, every window mapped).
 #pragma once
 
 #include <httplib.h>
@@ -105,6 +106,8 @@ public:
     Geometry geometry(Window w);
     // Pixels of a window as it is on screen.
     std::vector<std::uint32_t> pixels(Window w);
+    // Pixels of a part of the screen, row by row; none when it is not all on the screen.
+    std::vector<std::uint32_t> area(int x, int y, int w, int h);
     // Windows mapped since the connection was made (or the last call).
     int mapsSince();
     void movePointerAway();

@@ -120,7 +120,8 @@ std::vector<RECT> X11Screen::monitors() const {
             for (int i = 0; i < count; ++i) {
                 if (info[i].width <= 0 || info[i].height <= 0)
                     continue;
-                RECT rc{info[i].x, info[i].y, info[i].x + info[i].width, info[i].y + info[i].height};
+                RECT rc{info[i].x, info[i].y, info[i].x + info[i].width,
+                        info[i].y + info[i].height};
                 found.insert(info[i].primary ? found.begin() : found.end(), rc);
             }
             XRRFreeMonitors(info);
@@ -129,7 +130,8 @@ std::vector<RECT> X11Screen::monitors() const {
     if (found.empty() && m_randrMinor >= 0)
         found = outputMonitors();
     if (found.empty())
-        found.push_back(RECT{0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)});
+        found.push_back(
+            RECT{0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)});
     return found;
 }
 

@@ -83,7 +83,8 @@ RECT pickMonitorArea(std::span<const long> areas, const RECT& monitor) {
     long bestArea = 0;
     for (size_t i = 0; i + 3 < areas.size(); i += 4) {
         RECT r{static_cast<LONG>(areas[i]), static_cast<LONG>(areas[i + 1]),
-               static_cast<LONG>(areas[i] + areas[i + 2]), static_cast<LONG>(areas[i + 1] + areas[i + 3])};
+               static_cast<LONG>(areas[i] + areas[i + 2]),
+               static_cast<LONG>(areas[i + 1] + areas[i + 3])};
         RECT cut = intersect(r, monitor);
         if (areaOf(cut) > bestArea) {
             best = cut;
@@ -97,10 +98,12 @@ RECT subtractStrut(const RECT& area, const RECT& monitor, const Strut& s, long r
                    long rootHeight) {
     // The reserved band along each edge of the root window, as a rectangle.
     const RECT bands[4] = {
-        {0, static_cast<LONG>(s.span[0]), static_cast<LONG>(s.edge[0]), static_cast<LONG>(s.span[1] + 1)},
+        {0, static_cast<LONG>(s.span[0]), static_cast<LONG>(s.edge[0]),
+         static_cast<LONG>(s.span[1] + 1)},
         {static_cast<LONG>(rootWidth - s.edge[1]), static_cast<LONG>(s.span[2]),
          static_cast<LONG>(rootWidth), static_cast<LONG>(s.span[3] + 1)},
-        {static_cast<LONG>(s.span[4]), 0, static_cast<LONG>(s.span[5] + 1), static_cast<LONG>(s.edge[2])},
+        {static_cast<LONG>(s.span[4]), 0, static_cast<LONG>(s.span[5] + 1),
+         static_cast<LONG>(s.edge[2])},
         {static_cast<LONG>(s.span[6]), static_cast<LONG>(rootHeight - s.edge[3]),
          static_cast<LONG>(s.span[7] + 1), static_cast<LONG>(rootHeight)},
     };
@@ -110,10 +113,18 @@ RECT subtractStrut(const RECT& area, const RECT& monitor, const Strut& s, long r
             continue;
         const RECT& b = bands[i];
         switch (i) {
-            case 0: out.left = std::max(out.left, b.right); break;
-            case 1: out.right = std::min(out.right, b.left); break;
-            case 2: out.top = std::max(out.top, b.bottom); break;
-            default: out.bottom = std::min(out.bottom, b.top); break;
+            case 0:
+                out.left = std::max(out.left, b.right);
+                break;
+            case 1:
+                out.right = std::min(out.right, b.left);
+                break;
+            case 2:
+                out.top = std::max(out.top, b.bottom);
+                break;
+            default:
+                out.bottom = std::min(out.bottom, b.top);
+                break;
         }
     }
     // A strut that would leave nothing (a broken client) is not worth obeying.
@@ -139,13 +150,41 @@ unsigned long WorkAreaReader::gtkAtom(long desktop) {
     return m_gtk;
 }
 
+// Every window that might reserve an edge: the root's children (docks without a window
+// manager, override-redirect bars), the windows inside them (the clients a reparenting
+// window manager keeps in its frames; i3 lists its docks nowhere else) and the managed
+// clients the window manager lists. Two round trips.
+std::vector<xcb_window_t> WorkAreaReader::candidates(xcb_query_tree_cookie_t rootTree,
+                                                     const std::vector<long>& clients) {
+    xcb_connection_t* c = XGetXCBConnection(m_display);
+    std::vector<xcb_window_t> windows;
+    for (long id : clients)
+        windows.push_back(static_cast<xcb_window_t>(id));
+    std::vector<xcb_query_tree_cookie_t> frames;
+    if (auto tree = own(xcb_query_tree_reply(c, rootTree, nullptr))) {
+        xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            windows.push_back(children[i]);
+            frames.push_back(xcb_query_tree(c, children[i]));
+        }
+    }
+    for (xcb_query_tree_cookie_t frame : frames) {
+        if (auto tree = own(xcb_query_tree_reply(c, frame, nullptr))) {
+            xcb_window_t* children = xcb_query_tree_children(tree.get());
+            windows.insert(windows.end(), children,
+                           children + xcb_query_tree_children_length(tree.get()));
+        }
+    }
+    std::sort(windows.begin(), windows.end());
+    windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
+    return windows;
+}
+
 RECT WorkAreaReader::read(const RECT& monitor) {
     xcb_connection_t* c = XGetXCBConnection(m_display);
     const xcb_window_t root = DefaultRootWindow(m_display);
 
-    // Round one: the desktop, its published area, and every window that might reserve an
-    // edge: the root's children (docks without a window manager, override-redirect bars)
-    // and the managed clients, which a reparenting window manager keeps inside frames.
+    // Round one: the desktop, its published area, the window tree's top.
     auto desktopCookie = askProperty(c, root, m_desktop, 1);
     auto workareaCookie = askProperty(c, root, m_workarea, 4096);
     auto clientsCookie = askProperty(c, root, m_clients, 4096);
@@ -154,20 +193,14 @@ RECT WorkAreaReader::read(const RECT& monitor) {
     const std::vector<long> desktopValue = cardinals(c, desktopCookie);
     const long desktop = desktopValue.empty() ? 0 : std::max(0L, desktopValue[0]);
     const std::vector<long> workarea = cardinals(c, workareaCookie);
-    std::vector<xcb_window_t> windows;
-    for (long id : cardinals(c, clientsCookie))
-        windows.push_back(static_cast<xcb_window_t>(id));
-    if (auto tree = own(xcb_query_tree_reply(c, treeCookie, nullptr))) {
-        xcb_window_t* children = xcb_query_tree_children(tree.get());
-        windows.insert(windows.end(), children,
-                       children + xcb_query_tree_children_length(tree.get()));
-    }
+    const std::vector<long> clients = cardinals(c, clientsCookie);
     auto geometry = own(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    const std::vector<xcb_window_t> windows = candidates(treeCookie, clients);
     if (!geometry)
         return monitor;
     const long rootWidth = geometry->width, rootHeight = geometry->height;
 
-    // Round two: the per-monitor areas, and each window's map state and struts.
+    // The last round: the per-monitor areas, and each window's map state and struts.
     const xcb_atom_t gtk = static_cast<xcb_atom_t>(gtkAtom(desktop));
     std::optional<xcb_get_property_cookie_t> gtkCookie;
     if (gtk != XCB_NONE)
@@ -188,8 +221,9 @@ RECT WorkAreaReader::read(const RECT& monitor) {
     if (!gtkAreas.empty()) {
         area = pickMonitorArea(gtkAreas, monitor);
     } else if (workarea.size() >= 4) {
-        const size_t at =
-            static_cast<size_t>(desktop) * 4 + 4 <= workarea.size() ? static_cast<size_t>(desktop) * 4 : 0;
+        const size_t at = static_cast<size_t>(desktop) * 4 + 4 <= workarea.size()
+                              ? static_cast<size_t>(desktop) * 4
+                              : 0;
         area = pickMonitorArea(std::span<const long>(workarea).subspan(at, 4), monitor);
     }
     for (const Asked& a : asked) {

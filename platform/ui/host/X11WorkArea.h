@@ -7,8 +7,10 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <span>
+#include <vector>
 
 #include "platform/ui/UIDefs.h"
 
@@ -18,8 +20,8 @@ namespace kestrova::ui::x11 {
 // right, top, bottom, then the start and end of each edge's span); _NET_WM_STRUT's four
 // values reserve the whole length of each edge.
 struct Strut {
-    long edge[4] = {};   // left, right, top, bottom
-    long span[8] = {};   // left y, right y, top x, bottom x: start and end, inclusive
+    long edge[4] = {};  // left, right, top, bottom
+    long span[8] = {};  // left y, right y, top x, bottom x: start and end, inclusive
     static Strut fromPartial(std::span<const long> values);
     static Strut fromFull(std::span<const long> values, long rootWidth, long rootHeight);
 };
@@ -32,8 +34,8 @@ RECT pickMonitorArea(std::span<const long> areas, const RECT& monitor);
 RECT subtractStrut(const RECT& area, const RECT& monitor, const Strut& strut, long rootWidth,
                    long rootHeight);
 
-// Reads work areas on one connection: two round trips however many windows there are
-// (the requests go out together), three the first time a desktop is seen.
+// Reads work areas on one connection: three round trips however many windows there are
+// (the requests of a round go out together), four the first time a desktop is seen.
 class WorkAreaReader {
 public:
     explicit WorkAreaReader(Display* display);
@@ -41,6 +43,8 @@ public:
 
 private:
     unsigned long gtkAtom(long desktop);
+    std::vector<xcb_window_t> candidates(xcb_query_tree_cookie_t rootTree,
+                                         const std::vector<long>& clients);
 
     Display* m_display;
     unsigned long m_desktop, m_workarea, m_clients, m_partial, m_full;
