@@ -33,7 +33,8 @@ kestrova::access::Tree CFloatDlg::DescribeForAccess() const {
     GetWindowRect(m_hWnd, &window);
     const RECT client{0, 0, window.right - window.left, window.bottom - window.top};
     kestrova::access::addNode(
-        tree, Node{Role::Notification, kestrova::ui::toUtf8(GetCaption()), "", boxOf(client, window)},
+        tree,
+        Node{Role::Notification, kestrova::ui::toUtf8(GetCaption()), "", boxOf(client, window)},
         -1);
 
     const std::string title = m_pTitle ? utf8(m_pTitle->GetText()) : "";
@@ -65,8 +66,8 @@ void CFloatDlg::PublishAccessible() {
     // The bridge asks the session whether accessibility is on, on a thread of its own, and
     // does nothing more when it is off.
     const HWND hwnd = m_hWnd;
-    m_pAccess = std::make_unique<kestrova::access::AtSpiBridge>(
-        DescribeForAccess(), [hwnd](int node) {
+    m_pAccess =
+        std::make_unique<kestrova::access::AtSpiBridge>(DescribeForAccess(), [hwnd](int node) {
             kestrova::ui::postFromAnyThread(hwnd, kestrova::kAccessActionMessage,
                                             static_cast<WPARAM>(node), 0);
         });

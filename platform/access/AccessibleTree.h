@@ -28,8 +28,8 @@ struct Box {
 
 struct Node {
     Role role = Role::Panel;
-    std::string name;    // UTF-8
-    std::string text;    // readable text (the Text interface) when not empty
+    std::string name;  // UTF-8
+    std::string text;  // readable text (the Text interface) when not empty
     Box box;
     std::string action;  // the one action's name ("click", "jump"); empty: none
     int parent = -1;     // index in the tree; -1 for the window, whose parent is the program

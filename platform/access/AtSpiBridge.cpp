@@ -98,8 +98,8 @@ void serve(AtSpiBridge::Shared* shared) {
         return;
     shared->served.busName = g_dbus_connection_get_unique_name(bus.get());
     const guint registration = g_dbus_connection_register_subtree(
-        bus.get(), kObjectsPath, subtreeVTable(), G_DBUS_SUBTREE_FLAGS_DISPATCH_TO_UNENUMERATED_NODES,
-        &shared->served, nullptr, nullptr);
+        bus.get(), kObjectsPath, subtreeVTable(),
+        G_DBUS_SUBTREE_FLAGS_DISPATCH_TO_UNENUMERATED_NODES, &shared->served, nullptr, nullptr);
     const unsigned cache = registerCache(bus.get());
     if (registration != 0 && embed(bus.get(), shared->served)) {
         announce(bus.get());

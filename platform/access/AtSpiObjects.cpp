@@ -151,14 +151,22 @@ GVariant* stateOf(const Tree& tree, int node) {
 
 const char* roleName(std::uint32_t role) {
     switch (role) {
-        case kApplicationRole: return "application";
-        case static_cast<std::uint32_t>(Role::Frame): return "frame";
-        case static_cast<std::uint32_t>(Role::Notification): return "notification";
-        case static_cast<std::uint32_t>(Role::Label): return "label";
-        case static_cast<std::uint32_t>(Role::PushButton): return "push button";
-        case static_cast<std::uint32_t>(Role::Link): return "link";
-        case static_cast<std::uint32_t>(Role::Image): return "image";
-        default: return "panel";
+        case kApplicationRole:
+            return "application";
+        case static_cast<std::uint32_t>(Role::Frame):
+            return "frame";
+        case static_cast<std::uint32_t>(Role::Notification):
+            return "notification";
+        case static_cast<std::uint32_t>(Role::Label):
+            return "label";
+        case static_cast<std::uint32_t>(Role::PushButton):
+            return "push button";
+        case static_cast<std::uint32_t>(Role::Link):
+            return "link";
+        case static_cast<std::uint32_t>(Role::Image):
+            return "image";
+        default:
+            return "panel";
     }
 }
 
@@ -246,8 +254,8 @@ GVariant* answer(Served& s, const Tree& tree, int node, const std::string& inter
             gint32 x = 0, y = 0;
             guint32 coordinates = 0;
             g_variant_get(in, "(iiu)", &x, &y, &coordinates);
-            return g_variant_new("(b)", x >= b.x && x < b.x + b.width && y >= b.y &&
-                                            y < b.y + b.height);
+            return g_variant_new("(b)",
+                                 x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height);
         }
         if (method == "GetLayer")
             return g_variant_new("(u)", node == 0 ? 7u : 3u);  // window, widget
@@ -267,7 +275,8 @@ GVariant* answer(Served& s, const Tree& tree, int node, const std::string& inter
             gint32 at = 0;
             g_variant_get(in, "(i)", &at);
             const std::string one = utf8Slice(n->text, at, at + 1);
-            return g_variant_new("(i)", one.empty() ? 0 : static_cast<gint32>(g_utf8_get_char(one.c_str())));
+            return g_variant_new(
+                "(i)", one.empty() ? 0 : static_cast<gint32>(g_utf8_get_char(one.c_str())));
         }
         if (method == "GetStringAtOffset") {
             const gint32 length = static_cast<gint32>(g_utf8_strlen(n->text.c_str(), -1));
@@ -308,7 +317,8 @@ void methodCall(GDBusConnection*, const char*, const char* path, const char* int
         tree = s.tree;
     }
     const int node = nodeOf(tree, path);
-    GVariant* reply = node == kUnknown ? nullptr : answer(s, tree, node, interface, method, parameters);
+    GVariant* reply =
+        node == kUnknown ? nullptr : answer(s, tree, node, interface, method, parameters);
     if (reply) {
         g_dbus_method_invocation_return_value(invocation, reply);
     } else {
@@ -386,7 +396,8 @@ GDBusInterfaceInfo** introspect(GDBusConnection*, const char*, const char*, cons
     std::lock_guard lock(s.mutex);
     if (!node)
         return nullptr;
-    const int index = nodeOf(s.tree, pathOf(std::string(node) == "root" ? kRoot : std::atoi(node)).c_str());
+    const int index =
+        nodeOf(s.tree, pathOf(std::string(node) == "root" ? kRoot : std::atoi(node)).c_str());
     if (index == kUnknown)
         return nullptr;
     GPtrArray* infos = g_ptr_array_new();
@@ -423,7 +434,8 @@ const GDBusInterfaceVTable kCacheVTable = {cacheCall, nullptr, nullptr, {}};
 }  // namespace
 
 std::string pathOf(int node) {
-    return node == kRoot ? std::string(kRootPath) : std::string(kObjectsPath) + "/" + std::to_string(node);
+    return node == kRoot ? std::string(kRootPath)
+                         : std::string(kObjectsPath) + "/" + std::to_string(node);
 }
 
 const GDBusSubtreeVTable* subtreeVTable() {

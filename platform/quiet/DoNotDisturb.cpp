@@ -42,6 +42,10 @@ bool notificationsInhibited() {
 }  // namespace
 
 bool doNotDisturb() {
+    // Without a session bus there is no desktop session to ask, and GSettings would start
+    // a bus of its own (dbus-launch) to watch the setting.
+    if (sessionBusAddress().empty())
+        return false;
     return gnomeBannersOff() || notificationsInhibited();
 }
 
