@@ -39,20 +39,6 @@ std::string accessibilityBusAddress(GDBusConnection* session) {
     return result;
 }
 
-BusPtr connect(const std::string& address) {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    if (error)
-        g_error_free(error);
-    if (bus)
-        g_dbus_connection_set_exit_on_close(bus, FALSE);
-    return BusPtr(bus);
-}
-
 // Registers the program with the registry, which answers with the desktop it hangs under.
 bool embed(GDBusConnection* bus, Served& served) {
     GError* error = nullptr;
@@ -93,7 +79,7 @@ void serve(AtSpiBridge::Shared* shared) {
         return;
     BusPtr session = openSessionBus();
     const std::string address = session ? accessibilityBusAddress(session.get()) : "";
-    BusPtr bus = address.empty() ? nullptr : connect(address);
+    BusPtr bus = address.empty() ? nullptr : openBus(address);
     if (!bus)
         return;
     shared->served.busName = g_dbus_connection_get_unique_name(bus.get());

@@ -24,8 +24,10 @@ std::string sessionBusAddress() {
 
 BusPtr openSessionBus() {
     const std::string address = sessionBusAddress();
-    if (address.empty())
-        return nullptr;
+    return address.empty() ? nullptr : openBus(address);
+}
+
+BusPtr openBus(const std::string& address) {
     GError* error = nullptr;
     GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
         address.c_str(),

@@ -28,6 +28,8 @@ constexpr int kBusCallTimeoutMs = 500;
 
 // A private connection to the session bus, or null when there is none.
 BusPtr openSessionBus();
+// A private connection to the message bus at address, or null.
+BusPtr openBus(const std::string& address);
 // The address of the session bus the program would use, or "" when there is none.
 std::string sessionBusAddress();
 
