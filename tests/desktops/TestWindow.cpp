@@ -5,6 +5,7 @@
 // It prints "ready" once the window is mapped.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -56,11 +57,16 @@ int main(int argc, char** argv) {
         setAtoms(d, w, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN");
     }
     XSelectInput(d, w, StructureNotifyMask);
-    XMapWindow(d, w);
-    for (XEvent event;;) {
-        XNextEvent(d, &event);
-        if (event.type == MapNotify)
-            break;
+    // A window manager still starting up may lose a map request: ask again until mapped.
+    for (bool mapped = false; !mapped;) {
+        XMapWindow(d, w);
+        XFlush(d);
+        pollfd connection{ConnectionNumber(d), POLLIN, 0};
+        while (!mapped && (XPending(d) > 0 || poll(&connection, 1, 500) > 0)) {
+            XEvent event;
+            XNextEvent(d, &event);
+            mapped = event.type == MapNotify;
+        }
     }
     std::printf("ready\n");
     std::fflush(stdout);
