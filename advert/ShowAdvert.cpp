@@ -1,9 +1,10 @@
-// The advert flow: one request, one decision, and either an advert sliding in with its
-// display time recorded or the window closed. Every run leaves exactly one outcome line in
-// the log; the advert's own text, title and link never go there.
+// The advert flow: the user's quiet hours, one request, one decision, and either an
+// advert sliding in with its display time recorded or the window closed. Every run leaves exactly
+// one outcome line in the log; the advert's own text, title and link never go there.
 #include "advert/ShowAdvert.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "advert/AdvertClient.h"
@@ -11,6 +12,7 @@
 #include "advert/ParseAdvert.h"
 #include "log/LogLine.h"
 #include "net/ClusterCurl.h"
+#include "platform/quiet/DoNotDisturb.h"
 #include "platform/terminate/TerminationRequest.h"
 #include "ui/FloatDlg.h"
 #include "util/BoundedFormat.h"
@@ -72,8 +74,20 @@ Outcome showPictureBranch(CFloatDlg& dlg, const AdvertItem& advert) {
     return Outcome{true, "advert: picture advert shown"};
 }
 
+// Whether to ask at all: while the user watches something full-screen or has asked the
+// desktop for quiet, the server is not asked, so it offers the same advert next time.
+std::optional<Outcome> quietHours() {
+    if (kestrova::fullScreenWindowActive())
+        return nothingShown("full-screen window");
+    if (kestrova::doNotDisturb())
+        return nothingShown("do not disturb");
+    return std::nullopt;
+}
+
 // The request and what follows it, up to the outcome; may throw.
 Outcome requestAndShow(CFloatDlg& dlg, const kestrova::AdvertRequest& request) {
+    if (std::optional<Outcome> quiet = quietHours())
+        return *quiet;
     std::string body;
     if (!request(body)) {
         return nothingShown(kestrova::boundedFormat(

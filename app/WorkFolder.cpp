@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "util/Folders.h"
 #include "util/PrivateFolder.h"
@@ -32,11 +35,27 @@ std::optional<std::string> privateFolderIn(const std::string& shared) {
     return folder;
 }
 
+// A relative XAUTHORITY (the display's cookie file) names a file in the folder the
+// program was started in; made absolute, it still does after the change of folder, for
+// the display and for the browser the link starts.
+void keepXauthority() {
+    const char* value = std::getenv("XAUTHORITY");
+    if (value == nullptr || value[0] == '\0' || value[0] == '/') {
+        return;
+    }
+    std::unique_ptr<char, decltype(&std::free)> start(::getcwd(nullptr, 0), &std::free);
+    if (start) {
+        const std::string absolute = std::string(start.get()) + "/" + value;
+        ::setenv("XAUTHORITY", absolute.c_str(), 1);
+    }
+}
+
 }  // namespace
 
 void enterExeDir() {
+    keepXauthority();
     const std::string folder = wideToAnsi(getExeDir());
-    // Relative paths are not used afterwards, so a failure changes nothing that matters.
+    // No other relative path is used afterwards, so a failure changes nothing that matters.
     [[maybe_unused]] const int ignored = ::chdir(folder.c_str());
 }
 

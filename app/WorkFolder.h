@@ -13,7 +13,8 @@ namespace kestrova {
 // a private one. Tests pass a folder of their own in its place; the program never does.
 constexpr char kSharedTemporaryFolder[] = "/tmp/";
 
-// Makes the executable's folder the current folder; a failure is ignored.
+// Makes the executable's folder the current folder; a failure is ignored. A relative
+// XAUTHORITY is made absolute first, so the display still opens.
 void enterExeDir();
 
 // The user's temporary folder with a trailing "/": $TMPDIR when it is an absolute path,

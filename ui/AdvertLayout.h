@@ -26,6 +26,9 @@ inline constexpr UINT_PTR kSlideTimerId = 0x4000;
 inline constexpr int kSlideStepPixels = 10;
 // Only releases below the title row open the link; the row holds the close button.
 inline constexpr int kTitleRowHeight = 30;
+// The message that carries an assistive tool's action request (wParam: the node) from
+// the accessibility bridge's thread to the window's.
+inline constexpr UINT kAccessActionMessage = WM_APP + 0x15;
 // The quoted link lives in a buffer of this many units, the terminating NUL included, so a
 // link may have at most kMaxLinkLength characters.
 inline constexpr size_t kQuotedLinkUnits = 1024;

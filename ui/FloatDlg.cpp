@@ -40,6 +40,8 @@ void CFloatDlg::OnClick(TNotifyUI& msg) {
 }
 
 LRESULT CFloatDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    // Tools are told no more about a window that is going.
+    m_pAccess.reset();
     bHandled = FALSE;
     return 0;
 }
@@ -56,22 +58,33 @@ LRESULT CFloatDlg::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
     GetClientRect(m_hWnd, &client);
     const RECT advert{client.left, client.top + kestrova::kTitleRowHeight + 1, client.right,
                       client.bottom};
-    if (PtInRect(advert, pt) && !m_strClickUrl.empty()) {
-        if (std::optional<std::wstring> quoted = kestrova::quoteLink(m_strClickUrl)) {
-            ShellExecuteW(nullptr, L"open", L"explorer.exe", quoted->c_str(), nullptr, SW_SHOW);
-        } else {
-            // The link itself stays out of the log: it comes from the server's answer.
-            kestrova::logLine(kestrova::boundedFormat(
-                "link not opened: %zu characters, longer than the %zu a link may have",
-                m_strClickUrl.size(), kestrova::kMaxLinkLength));
-        }
+    if (PtInRect(advert, pt)) {
+        OpenClickUrl();
     }
     return 0;
+}
+
+void CFloatDlg::OpenClickUrl() {
+    if (m_strClickUrl.empty()) {
+        return;
+    }
+    if (std::optional<std::wstring> quoted = kestrova::quoteLink(m_strClickUrl)) {
+        ShellExecuteW(nullptr, L"open", L"explorer.exe", quoted->c_str(), nullptr, SW_SHOW);
+    } else {
+        // The link itself stays out of the log: it comes from the server's answer.
+        kestrova::logLine(kestrova::boundedFormat(
+            "link not opened: %zu characters, longer than the %zu a link may have",
+            m_strClickUrl.size(), kestrova::kMaxLinkLength));
+    }
 }
 
 LRESULT CFloatDlg::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     if (uMsg == WM_TIMER) {
         return OnTimer(uMsg, wParam, lParam, bHandled);
+    }
+    if (uMsg == kestrova::kAccessActionMessage) {
+        OnAccessAction(static_cast<int>(wParam));
+        bHandled = TRUE;
     }
     return 0;
 }

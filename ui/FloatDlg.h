@@ -11,8 +11,10 @@
 //   CPaintManagerUI::MessageLoop();
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "platform/access/AtSpiBridge.h"
 #include "ui/WinBaseEx.h"
 
 class CFloatDlg : public CWinBaseEx {
@@ -46,6 +48,16 @@ public:
     virtual LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
 protected:
+    // For assistive tools (ui/FloatDlgAccess.cpp): the advert as a notification with its
+    // title and text, a link that opens it and the close button; published once the
+    // advert slides in, again at rest.
+    kestrova::access::Tree DescribeForAccess() const;
+    void PublishAccessible();
+    // A tool's request to run a node's action, on the window's thread.
+    void OnAccessAction(int node);
+    // Opens the advert's link, as a click on the advert does.
+    void OpenClickUrl();
+
     LPCTSTR GetWindowClassName() const override;
     CDuiString GetSkinFile() override;
     void OnFinalMessage(HWND hWnd) override;
@@ -59,6 +71,7 @@ protected:
     int m_nHeight = 0;
     int m_nLeft = 0;
     int m_nTop = 0;
+    std::unique_ptr<kestrova::access::AtSpiBridge> m_pAccess;
 
     DUI_DECLARE_MESSAGE_MAP()
 };

@@ -100,6 +100,7 @@ void CFloatDlg::StartSlideIn() {
     SetWindowPos(m_hWnd, HWND_TOPMOST, m_nLeft, m_nTop, m_nWidth, m_nHeight, SWP_SHOWWINDOW);
     SetTimer(m_hWnd, kestrova::kSlideTimerId, static_cast<UINT>(kestrova::slideInterval(m_nHeight)),
              nullptr);
+    PublishAccessible();
 }
 
 void CFloatDlg::SlideStep() {
@@ -109,9 +110,13 @@ void CFloatDlg::SlideStep() {
     // rest follows a panel that changes meanwhile.
     const RECT work = kestrova::workAreaOrMonitor(kQueryRetries, std::chrono::milliseconds(1));
     int rest = work.bottom - m_nHeight;
-    if (m_nTop <= rest) {
+    const bool resting = m_nTop <= rest;
+    if (resting) {
         m_nTop = rest;
         KillTimer(m_hWnd, kestrova::kSlideTimerId);
     }
     MoveWindow(m_hWnd, m_nLeft, m_nTop, m_nWidth, m_nHeight, TRUE);
+    if (resting) {
+        PublishAccessible();
+    }
 }

@@ -54,6 +54,9 @@ public:
     // The work area, or nothing when it cannot be read.
     virtual std::optional<RECT> workArea() const = 0;
     virtual bool isCompositing() const = 0;
+    // Whether the active window covers the primary monitor in full-screen mode (a film,
+    // a presentation, a game).
+    virtual bool isFullScreenActive() const = 0;
     // Puts a shadow window behind parent drawn from image with unscaled borders; a null
     // image removes it. False when this screen has no shadows.
     virtual bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) = 0;

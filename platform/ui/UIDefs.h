@@ -108,6 +108,7 @@ inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_MOUSEHOVER = 0x02A1;
 inline constexpr UINT WM_MOUSELEAVE = 0x02A3;
 inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
 
 // Hit-test answers the host uses to start a caption drag.
 inline constexpr LRESULT HTCLIENT = 1;

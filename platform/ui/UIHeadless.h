@@ -35,6 +35,7 @@ public:
     RECT primaryMonitor() const override { return m_monitor; }
     std::optional<RECT> workArea() const override { return m_workArea; }
     bool isCompositing() const override { return m_compositing; }
+    bool isFullScreenActive() const override { return m_fullScreen; }
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
     // Nothing can happen without a display: just let the time pass, or wait for the
     // watched descriptor.
@@ -43,6 +44,7 @@ public:
     void setMonitor(const RECT& rc) { m_monitor = rc; }
     void setWorkArea(std::optional<RECT> rc) { m_workArea = rc; }
     void setCompositing(bool on) { m_compositing = on; }
+    void setFullScreenActive(bool on) { m_fullScreen = on; }
     // The record of a live window, or null.
     const WindowState* state(HWND handle) const;
 
@@ -51,6 +53,7 @@ private:
     RECT m_monitor{0, 0, 1920, 1080};
     std::optional<RECT> m_workArea = RECT{0, 0, 1920, 1080};
     bool m_compositing = true;
+    bool m_fullScreen = false;
 };
 
 }  // namespace kestrova::ui

@@ -7,6 +7,7 @@
 #include <deque>
 #include <exception>
 #include <map>
+#include <mutex>
 
 #include "platform/ui/UIHeadless.h"
 #include "platform/ui/UIManager.h"
@@ -54,6 +55,18 @@ struct Core {
 
 Core& core() {
     static Core instance;
+    return instance;
+}
+
+// Messages from other threads wait here, under their own lock, until the loop's thread
+// moves them into its queue.
+struct Inbox {
+    std::mutex mutex;
+    std::deque<Posted> posted;
+};
+
+Inbox& inbox() {
+    static Inbox instance;
     return instance;
 }
 
@@ -216,6 +229,14 @@ bool postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
+void postFromAnyThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    {
+        std::lock_guard lock(inbox().mutex);
+        inbox().posted.push_back(Posted{hwnd, msg, wParam, lParam});
+    }
+    backend().wake();
+}
+
 void forgetWindow(HWND hwnd) {
     if (!record(hwnd)) {
         return;
@@ -273,6 +294,14 @@ bool quitPending() {
 bool pumpMessages(int maxWaitMs) {
     // Messages posted while this batch runs wait for the next round, so a handler that
     // posts to itself cannot starve timers and input.
+    {
+        std::lock_guard lock(inbox().mutex);
+        for (const Posted& p : inbox().posted) {
+            if (isWindow(p.hwnd))
+                core().posted.push_back(p);
+        }
+        inbox().posted.clear();
+    }
     std::deque<Posted> batch;
     batch.swap(core().posted);
     for (size_t i = 0; i < batch.size(); ++i) {

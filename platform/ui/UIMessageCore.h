@@ -27,6 +27,9 @@ DWORD windowExStyle(HWND hwnd);
 LRESULT sendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Queues a message for the loop.
 bool postMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The one call another thread may make: queues a message that the loop's thread delivers
+// in its next round (dropped then if the window is gone), and wakes the loop.
+void postFromAnyThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Removes a window without any message: its native window, timers and queued messages
 // go (for a creation that failed, or an object deleted while its window lived).
 void forgetWindow(HWND hwnd);

@@ -2,6 +2,7 @@
 #include "platform/ui/UIPainter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrova::ui {
 namespace {
@@ -10,9 +11,27 @@ struct Box {
     double x, y, w, h;
 };
 
+// How a picture drawn whole (no nine-slice) is enlarged on a HiDPI screen: by a whole
+// factor each pixel becomes a block of device pixels, exactly as sharp as the picture
+// is; by any other factor a bicubic filter, sharper than bilinear. Shrinking, and
+// sliced skin art, keep the bilinear default.
+void setUpscaleFilter(cairo_t* cr) {
+    double mx = 1, my = 1;
+    cairo_user_to_device_distance(cr, &mx, &my);
+    mx = std::abs(mx);
+    my = std::abs(my);
+    if (mx <= 1.0 + 1e-6 || my <= 1.0 + 1e-6) {
+        return;
+    }
+    auto whole = [](double m) { return std::abs(m - std::round(m)) < 1e-6; };
+    cairo_pattern_set_filter(cairo_get_source(cr),
+                             whole(mx) && whole(my) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BEST);
+}
+
 // One patch of a nine-slice: the source part is cut out as a sub-surface so that
 // bilinear filtering at its edges pads with its own pixels, not its neighbour's.
-void drawPatch(cairo_t* cr, cairo_surface_t* image, Box src, Box dst, double alpha) {
+void drawPatch(cairo_t* cr, cairo_surface_t* image, Box src, Box dst, double alpha,
+               bool whole = false) {
     if (src.w <= 0 || src.h <= 0 || dst.w <= 0 || dst.h <= 0) {
         return;
     }
@@ -24,6 +43,8 @@ void drawPatch(cairo_t* cr, cairo_surface_t* image, Box src, Box dst, double alp
     cairo_scale(cr, dst.w / src.w, dst.h / src.h);
     cairo_set_source_surface(cr, part, 0, 0);
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    if (whole)
+        setUpscaleFilter(cr);
     cairo_paint_with_alpha(cr, alpha);
     cairo_restore(cr);
     cairo_surface_destroy(part);
@@ -75,6 +96,11 @@ void Painter::drawImage(const TImageInfo& image, const RECT& rc, const ImageSpec
         image.nX > 0 ? cairo_image_surface_get_width(image.surface) / double(image.nX) : 1;
     const double ky =
         image.nY > 0 ? cairo_image_surface_get_height(image.surface) / double(image.nY) : 1;
+    if (l + r + t + b == 0) {
+        drawPatch(cr(), image.surface, {xs[0] * kx, ys[0] * ky, sw * kx, sh * ky},
+                  {xd[0], yd[0], dw, dh}, alpha, true);
+        return;
+    }
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
             drawPatch(cr(), image.surface, {xs[col] * kx, ys[row] * ky, ws[col] * kx, hs[row] * ky},

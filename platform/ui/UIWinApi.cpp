@@ -162,6 +162,10 @@ RECT primaryMonitorRect() {
     return backend().primaryMonitor();
 }
 
+bool fullScreenWindowActive() {
+    return backend().isFullScreenActive();
+}
+
 RECT workAreaOrMonitor(int retries, std::chrono::milliseconds pause) {
     RECT work{};
     bool known = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != FALSE;

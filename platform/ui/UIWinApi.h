@@ -43,6 +43,9 @@ namespace kestrova {
 // and placing at its corner needs its origin as well as its size.
 RECT primaryMonitorRect();
 
+// Whether the user works in a full-screen window on the primary monitor now.
+bool fullScreenWindowActive();
+
 // The rectangle a window may occupy: the work area (SPI_GETWORKAREA), or the primary
 // monitor when the work area cannot be read, also after `retries` more queries `pause`
 // apart.

@@ -30,6 +30,7 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
                        "one window; make a new object for another");
     NativeWindowParams params;
     params.caption = pstrName ? pstrName : L"";
+    m_strCaption = params.caption;
     params.className = GetWindowClassName() ? GetWindowClassName() : L"";
     params.style = dwStyle;
     params.exStyle = dwExStyle;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "platform/ui/UIDefs.h"
 #include "platform/ui/UIString.h"
@@ -32,6 +33,9 @@ public:
                 int y = 0, int cx = 0, int cy = 0, HMENU hMenu = nullptr);
     HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
                 HMENU hMenu = nullptr);
+
+    // The caption the window was created with.
+    const std::wstring& GetCaption() const { return m_strCaption; }
 
     void ShowWindow(bool bShow = true, bool bTakeFocus = true);
     // Asks the window to close (WM_CLOSE is posted with nRet); the window then goes and
@@ -65,4 +69,5 @@ protected:
     virtual void OnFinalMessage(HWND hWnd);
 
     HWND m_hWnd = nullptr;
+    std::wstring m_strCaption;
 };

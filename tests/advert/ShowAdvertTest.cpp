@@ -21,6 +21,7 @@
 #include "advert/DisplayTimeStore.h"
 #include "advert/ShowAdvert.h"
 #include "log/CLog.h"
+#include "platform/ui/UIHeadless.h"
 #include "platform/ui/UIMessageCore.h"
 #include "tests/net/LoopbackServers.h"
 #include "tests/platform/ui/UiTestSupport.h"
@@ -56,12 +57,17 @@ struct Row {
     Page page;
     Cache cache;
     std::string logLine;
+    bool fullScreen = false;  // the user works in a full-screen window: nothing is asked
 };
 
 class ShowAdvertTest : public DlgTest {
 protected:
     void SetUp() override {
         DlgTest::SetUp();
+        // The machine's own desktop must not decide: no session bus, settings in memory.
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        unsetenv("XDG_RUNTIME_DIR");
+        setenv("GSETTINGS_BACKEND", "memory", 1);
         picture = makePng(kPictureWidth, kPictureHeight, [](cairo_t* cr) { cairo_paint(cr); });
         http.server().Get("/advert", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard lock(mutex);
@@ -163,19 +169,25 @@ TEST_F(ShowAdvertTest, EachAnswerShowsOrClosesRecordsAndLogsAsItShould) {
          "advert: picture advert shown"},
         {"type as text", 200, R"({"type":"1",)" + pictureAdvert + "}", Page::kNone, kUntouched,
          "advert: answer unreadable"},
+        {"full-screen window", 200, R"({"type":0,)" + text + "}", Page::kNone, kUntouched,
+         "advert: full-screen window, nothing shown", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         prepare(row);
         ASSERT_NE(create(), nullptr);
+        dynamic_cast<ui::HeadlessBackend&>(ui::backend()).setFullScreenActive(row.fullScreen);
         const std::wstring layoutTitle = pageTitle();
         const std::wstring endpoint = ansiToWide(http.url("/advert"));
+        int requests = 0;
         showAdvert(*dlg, [&](std::string& answer) {
+            ++requests;
             if (row.status == kRequestThrows)
                 throw std::runtime_error("the request failed");
             return AdvertClient::GetInstance()->FetchAdvert(answer, endpoint);
         });
 
+        EXPECT_EQ(requests, row.fullScreen ? 0 : 1);
         const bool shown = row.page != Page::kNone;
         if (shown) {
             EXPECT_TRUE(state()->visible) << "set sliding";

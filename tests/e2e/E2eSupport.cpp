@@ -254,16 +254,20 @@ Geometry Screen::geometry(Window w) {
 
 std::vector<std::uint32_t> Screen::pixels(Window w) {
     const Geometry g = geometry(w);
+    return g.viewable ? area(g.x, g.y, g.w, g.h) : std::vector<std::uint32_t>{};
+}
+
+std::vector<std::uint32_t> Screen::area(int x, int y, int w, int h) {
     std::vector<std::uint32_t> out;
-    XImage* image = g.viewable ? XGetImage(m_display, DefaultRootWindow(m_display), g.x, g.y, g.w,
-                                           g.h, AllPlanes, ZPixmap)
-                               : nullptr;
+    XImage* image =
+        XGetImage(m_display, DefaultRootWindow(m_display), x, y, static_cast<unsigned>(w),
+                  static_cast<unsigned>(h), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return out;
     }
-    for (int y = 0; y < g.h; ++y) {
-        for (int x = 0; x < g.w; ++x) {
-            out.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)));
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            out.push_back(static_cast<std::uint32_t>(XGetPixel(image, column, row)));
         }
     }
     XDestroyImage(image);

@@ -136,6 +136,8 @@ public:
     Geometry geometry(Window w);
     // Pixels of a window as it is on screen.
     std::vector<std::uint32_t> pixels(Window w);
+    // Pixels of a part of the screen, row by row; none when it is not all on the screen.
+    std::vector<std::uint32_t> area(int x, int y, int w, int h);
     // Windows mapped since the connection was made (or the last call).
     int mapsSince();
     void movePointerAway();

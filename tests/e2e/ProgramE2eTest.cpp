@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "E2eSupport.h"
+#include "tests/support/SessionBus.h"
 #include "tests/support/TestPictures.h"
 
 namespace kestrova::e2e {
@@ -78,6 +79,9 @@ protected:
 
     fs::path config() const { return sandbox.dir() / "config.ini"; }
     pid_t start() { return started.emplace_back(sandbox.start()); }
+    pid_t start(const fs::path& program, const std::vector<std::string>& args = {}) {
+        return started.emplace_back(sandbox.start(program, args));
+    }
 
     // The advert window once it rests in the bottom-right corner, or 0.
     Window restingAdvert(Screen& on) {
@@ -102,6 +106,20 @@ protected:
         const std::string line = log.substr(first, end + 1 - first);
         // After the time stamp.
         return line.substr(line.find(' ') + 1);
+    }
+
+    // A run in the user's quiet hours: it ends with 0 without asking the server, showing or
+    // recording anything, and logs why.
+    void expectQuiet(const std::string& outcome) {
+        writeFile(config(), "[CONFIG]\nlast_adv_time=7\n");
+        const size_t asked = server.targets().size();
+        screen.mapsSince();
+        EXPECT_TRUE(exitedWith0(waitForExit(start(), 10s)));
+        EXPECT_EQ(server.targets().size(), asked) << "the server was asked";
+        EXPECT_EQ(screen.mapsSince(), 0) << "no window may ever be mapped";
+        EXPECT_EQ(readFile(config()), "[CONFIG]\nlast_adv_time=7\n");
+        ASSERT_FALSE(outcomeLines().empty());
+        EXPECT_EQ(outcomeLines().back(), outcome);
     }
 
     std::vector<std::string> outcomeLines() {
@@ -313,6 +331,67 @@ TEST_F(ProgramE2eTest, ARunEndedFromOutsideEndsWith0AtOnceAndLogsHow) {
         EXPECT_FALSE(fs::exists(sandbox.dir() / "kestrova-advert.dmp"));
         EXPECT_FALSE(fs::exists(cache / "advertising.png.temp"));
     }
+}
+
+TEST_F(ProgramE2eTest, InTheUsersQuietHoursTheServerIsNotAskedAndNothingShows) {
+    server.answer(200, textAdvert());
+    {
+        SCOPED_TRACE("a full-screen window on the primary monitor");
+        const pid_t window = start(E2E_TEST_WINDOW, {"fullscreen"});
+        ASSERT_TRUE(waitFor([] {
+            return run("xprop -id \"$(xprop -root _NET_ACTIVE_WINDOW | cut -d' ' -f5)\" "
+                       "_NET_WM_STATE 2>/dev/null")
+                       .find("_NET_WM_STATE_FULLSCREEN") != std::string::npos;
+        })) << "the window manager made no full-screen window active";
+        expectQuiet("advert: full-screen window, nothing shown");
+        ::kill(window, SIGTERM);
+        waitForExit(window, 5s);
+    }
+    {
+        SCOPED_TRACE("GNOME's banners switched off");
+        test::SessionBus bus;
+        ASSERT_TRUE(bus.ready());
+        bool written = false;
+        test::runCommand("dconf write /org/gnome/desktop/notifications/show-banners false",
+                         &written);
+        ASSERT_TRUE(written);
+        expectQuiet("advert: do not disturb, nothing shown");
+    }
+    {
+        SCOPED_TRACE("the notification server inhibited");
+        test::SessionBus bus;
+        ASSERT_TRUE(bus.ready());
+        const pid_t notifications = start(E2E_INHIBITED_NOTIFICATIONS);
+        ASSERT_TRUE(waitFor([] {
+            return run("dbus-send --session --print-reply --dest=org.freedesktop.DBus "
+                       "/org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "
+                       "string:org.freedesktop.Notifications")
+                       .find("boolean true") != std::string::npos;
+        }));
+        expectQuiet("advert: do not disturb, nothing shown");
+        ::kill(notifications, SIGTERM);
+        waitForExit(notifications, 5s);
+    }
+}
+
+// With accessibility on for the session, a screen reader finds the advert among the
+// programs, reads its title and text and closes it with the close button's action.
+TEST_F(ProgramE2eTest, AScreenReaderFindsReadsAndClosesTheAdvert) {
+    test::SessionBus bus(test::SessionBus::kAccessibilityOn);
+    ASSERT_TRUE(bus.ready());
+    server.answer(200, textAdvert());
+    const pid_t pid = start();
+    ASSERT_NE(restingAdvert(), Window{0});
+    bool read = false;
+    const std::string heard =
+        test::runCommand(std::string(E2E_READ_ADVERT) + " '" + kCaption + "' --close 2>&1", &read);
+    EXPECT_TRUE(read) << heard;
+    for (const std::string& line : std::vector<std::string>{
+             "window: notification\n", "label: " + kTitle + " | " + kTitle,
+             "link: " + kText + " | " + kText, "push button: 关闭", "action: click True"}) {
+        EXPECT_NE(heard.find(line), std::string::npos) << line << " not in:\n" << heard;
+    }
+    EXPECT_TRUE(exitedWith0(waitForExit(pid, 5s))) << "the close action ends the program with 0";
 }
 
 // A fatal signal while the advert is up leaves a dump beside the program and the success

@@ -77,6 +77,9 @@ X11Backend::~X11Backend() {
 int X11Backend::dev(LONG v) const {
     return static_cast<int>(std::lround(v * m_screen->scale()));
 }
+RECT X11Backend::device(const RECT& rc) const {
+    return RECT{dev(rc.left), dev(rc.top), dev(rc.right), dev(rc.bottom)};
+}
 LONG X11Backend::design(int v) const {
     return static_cast<LONG>(std::lround(v / m_screen->scale()));
 }
@@ -234,6 +237,8 @@ void X11Backend::setWindowRect(HWND handle, const RECT& rect) {
     w->rect = rect;
     placeNative(*w);
     w->dirty = w->dirty || resized;
+    if (!w->mapped)
+        mapWhenOnScreen(handle, *w);
     XFlush(m_screen->display());
 }
 
@@ -257,7 +262,7 @@ void X11Backend::showWindow(HWND handle, bool show, bool topmost) {
         return;
     Display* d = m_screen->display();
     if (!show) {
-        w->visible = false;
+        w->visible = w->mapped = false;
         w->hideSerial = NextRequest(d);
         XUnmapWindow(d, w->xid);
         if (w->shadow.xid)
@@ -266,29 +271,39 @@ void X11Backend::showWindow(HWND handle, bool show, bool topmost) {
         return;
     }
     w->topmost = w->topmost || topmost;
-    if (!w->visible) {
-        w->visible = true;
-        w->dirty = true;
-        // The shape must be cut before mapping, or the square window flashes first.
-        paint(handle, *w);
-        if (!find(handle))
-            return;
-        if (w->shadow.xid)
-            XMapWindow(d, w->shadow.xid);
-        XMapRaised(d, w->xid);
-        if (w->managed) {
-            XEvent active{};
-            active.xclient.type = ClientMessage;
-            active.xclient.window = w->xid;
-            active.xclient.message_type = m_screen->atoms().netActiveWindow;
-            active.xclient.format = 32;
-            active.xclient.data.l[0] = 1;
-            XSendEvent(d, m_screen->root(), False,
-                       SubstructureRedirectMask | SubstructureNotifyMask, &active);
-        }
-    }
-    raise(*w);
+    w->visible = true;
+    mapWhenOnScreen(handle, *w);
+    if (Native* still = find(handle); still && still->mapped)
+        raise(*still);
     XFlush(d);
+}
+
+// Compositors draw a window that was mapped while entirely off the screen late when it
+// moves on (weston: seconds later), so a pop-up waiting below the screen stays unmapped
+// until a move brings a first row of it on. The user sees the same either way.
+void X11Backend::mapWhenOnScreen(HWND handle, Native& w) {
+    if (w.mapped || !w.visible || (!w.managed && !m_screen->intersectsScreen(device(w.rect))))
+        return;
+    Display* d = m_screen->display();
+    w.mapped = true;
+    w.dirty = true;
+    // The shape must be cut before mapping, or the square window flashes first.
+    paint(handle, w);
+    if (!find(handle))
+        return;
+    if (w.shadow.xid)
+        XMapWindow(d, w.shadow.xid);
+    XMapRaised(d, w.xid);
+    if (w.managed) {
+        XEvent active{};
+        active.xclient.type = ClientMessage;
+        active.xclient.window = w.xid;
+        active.xclient.message_type = m_screen->atoms().netActiveWindow;
+        active.xclient.format = 32;
+        active.xclient.data.l[0] = 1;
+        XSendEvent(d, m_screen->root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                   &active);
+    }
 }
 
 bool X11Backend::isWindowVisible(HWND handle) const {

@@ -36,6 +36,7 @@ public:
     RECT primaryMonitor() const override;
     std::optional<RECT> workArea() const override;
     bool isCompositing() const override { return m_screen->compositing(); }
+    bool isFullScreenActive() const override { return m_screen->activeWindowFullScreen(); }
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
     void waitForEvents(int timeoutMs, int watchedFd) override;
     void wake() override;
@@ -60,7 +61,8 @@ private:
         bool argb = false;
         bool managed = false;
         bool resizable = true;
-        bool visible = false;
+        bool visible = false;  // shown as the library sees it
+        bool mapped = false;   // shown on the X server
         bool topmost = false;
         bool dirty = true;
         bool presented = false;
@@ -77,6 +79,7 @@ private:
     };
 
     int dev(LONG v) const;
+    RECT device(const RECT& rc) const;
     LONG design(int v) const;
     Native* find(HWND handle);
     const Native* find(HWND handle) const;
@@ -86,6 +89,7 @@ private:
     void setCaptionProperties(Window xid, const std::wstring& caption);
     void updateSizeHints(Native& w);
     void placeNative(Native& w);
+    void mapWhenOnScreen(HWND handle, Native& w);
     void paint(HWND handle, Native& w);
     void paintShadow(Native& w);
     void applyShape(Native& w, cairo_surface_t* frame);

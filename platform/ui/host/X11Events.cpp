@@ -62,7 +62,7 @@ void X11Backend::processPending() {
 
 void X11Backend::keepTopmostOnTop() {
     for (auto& [handle, w] : m_windows) {
-        if (w.topmost && w.visible)
+        if (w.topmost && w.mapped)
             reraise(w);
     }
 }

@@ -49,7 +49,7 @@ void X11Backend::paint(HWND handle, Native& w) {
     if (!still->argb && !still->managed)
         applyShape(*still, frame.get());
     present(m_screen->display(), still->xid, still->visual, frame.get());
-    if (!still->presented && still->visible) {
+    if (!still->presented && still->mapped) {
         still->presented = true;
         if (m_presented)
             m_presented(handle);
@@ -59,7 +59,7 @@ void X11Backend::paint(HWND handle, Native& w) {
 void X11Backend::paintDirty() {
     std::vector<HWND> dirty;
     for (auto& [handle, w] : m_windows) {
-        if (w.dirty && w.visible)
+        if (w.dirty && w.mapped)
             dirty.push_back(handle);
     }
     for (HWND handle : dirty) {
@@ -133,6 +133,7 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
         if (w->shadow.colormap)
             XFreeColormap(d, w->shadow.colormap);
         w->shadow = Shadow{};
+        XDeleteProperty(d, w->xid, m_screen->atoms().comptonShadow);
         return true;
     }
     if (!m_screen->compositing() || w->managed) {
@@ -155,11 +156,19 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
         Atom type = m_screen->atoms().netWmWindowTypeUtility;
         XChangeProperty(d, w->shadow.xid, m_screen->atoms().netWmWindowType, XA_ATOM, 32,
                         PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+        // A compositor that draws shadows of its own (picom, compton) would shadow both
+        // windows again: a second, hard-edged shadow with a step in the grey. The hint
+        // it reads keeps this one the only shadow.
+        long none = 0;
+        for (Window xid : {w->xid, w->shadow.xid}) {
+            XChangeProperty(d, xid, m_screen->atoms().comptonShadow, XA_CARDINAL, 32,
+                            PropModeReplace, reinterpret_cast<unsigned char*>(&none), 1);
+        }
     }
     w->shadow.image = image;
     w->shadow.borders = borders;
     paintShadow(*w);
-    if (w->visible) {
+    if (w->mapped) {
         XMapWindow(d, w->shadow.xid);
         raise(*w);
     }

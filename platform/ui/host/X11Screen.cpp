@@ -1,5 +1,5 @@
-// Screen facts from X: RandR for the primary monitor, EWMH for the work area and the
-// compositor, the resource database for the scale.
+// Screen facts from X: RandR for the monitors, EWMH for the compositor, the resource
+// database for the scale.
 #include "platform/ui/host/X11Screen.h"
 
 #include <X11/Xatom.h>
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace kestrova::ui::x11 {
 
@@ -34,7 +33,10 @@ std::unique_ptr<X11Screen> X11Screen::open() {
 }
 
 X11Screen::X11Screen(Display* display)
-    : m_display(display), m_screen(DefaultScreen(display)), m_root(RootWindow(display, m_screen)) {
+    : m_display(display),
+      m_screen(DefaultScreen(display)),
+      m_root(RootWindow(display, m_screen)),
+      m_workAreas(display) {
     // One round trip for every atom: start-up time matters for a pop-up.
     std::string selection = "_NET_WM_CM_S" + std::to_string(m_screen);
     const char* names[] = {"WM_PROTOCOLS",
@@ -54,6 +56,8 @@ X11Screen::X11Screen(Display* display)
                            "_NET_WORKAREA",
                            "_NET_CURRENT_DESKTOP",
                            "_NET_ACTIVE_WINDOW",
+                           "_NET_WM_STATE_FULLSCREEN",
+                           "_COMPTON_SHADOW",
                            selection.c_str()};
     constexpr int kCount = sizeof(names) / sizeof(names[0]);
     static_assert(sizeof(Atoms) == (kCount - 1) * sizeof(Atom), "one name per member of Atoms");
@@ -75,6 +79,11 @@ X11Screen::X11Screen(Display* display)
         XFree(found);
     }
     readScale();
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(m_display, &eventBase, &errorBase) &&
+        XRRQueryVersion(m_display, &major, &minor)) {
+        m_randrMinor = major > 1 ? 99 : minor;
+    }
 }
 
 X11Screen::~X11Screen() {
@@ -103,77 +112,102 @@ bool X11Screen::compositing() const {
     return m_argbVisual && XGetSelectionOwner(m_display, m_compositorSelection) != None;
 }
 
-RECT X11Screen::primaryMonitor() const {
-    RECT whole{0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)};
-    int eventBase = 0, errorBase = 0;
-    if (!XRRQueryExtension(m_display, &eventBase, &errorBase)) {
-        return whole;
-    }
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(m_display, m_root);
-    if (!res) {
-        return whole;
-    }
-    RROutput primary = XRRGetOutputPrimary(m_display, m_root);
-    std::optional<RECT> found;
-    // The primary output first; without one, the first output that shows something.
-    for (int pass = 0; pass < 2 && !found; ++pass) {
-        for (int i = 0; i < res->noutput && !found; ++i) {
-            if (pass == 0 && res->outputs[i] != primary)
-                continue;
-            XRROutputInfo* out = XRRGetOutputInfo(m_display, res, res->outputs[i]);
-            if (out && out->crtc && out->connection == RR_Connected) {
-                if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(m_display, res, out->crtc)) {
-                    if (crtc->width > 0 && crtc->height > 0) {
-                        found = RECT{crtc->x, crtc->y, crtc->x + static_cast<LONG>(crtc->width),
-                                     crtc->y + static_cast<LONG>(crtc->height)};
-                    }
-                    XRRFreeCrtcInfo(crtc);
-                }
+std::vector<RECT> X11Screen::monitors() const {
+    std::vector<RECT> found;
+    if (m_randrMinor >= 5) {
+        int count = 0;
+        if (XRRMonitorInfo* info = XRRGetMonitors(m_display, m_root, True, &count)) {
+            for (int i = 0; i < count; ++i) {
+                if (info[i].width <= 0 || info[i].height <= 0)
+                    continue;
+                RECT rc{info[i].x, info[i].y, info[i].x + info[i].width,
+                        info[i].y + info[i].height};
+                found.insert(info[i].primary ? found.begin() : found.end(), rc);
             }
-            if (out)
-                XRRFreeOutputInfo(out);
+            XRRFreeMonitors(info);
         }
     }
+    if (found.empty() && m_randrMinor >= 0)
+        found = outputMonitors();
+    if (found.empty())
+        found.push_back(
+            RECT{0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)});
+    return found;
+}
+
+// RandR before 1.5: the outputs that show something, the primary output first.
+std::vector<RECT> X11Screen::outputMonitors() const {
+    std::vector<RECT> found;
+    XRRScreenResources* res = XRRGetScreenResourcesCurrent(m_display, m_root);
+    if (!res)
+        return found;
+    RROutput primary = XRRGetOutputPrimary(m_display, m_root);
+    for (int i = 0; i < res->noutput; ++i) {
+        XRROutputInfo* out = XRRGetOutputInfo(m_display, res, res->outputs[i]);
+        if (out && out->crtc && out->connection == RR_Connected) {
+            if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(m_display, res, out->crtc)) {
+                if (crtc->width > 0 && crtc->height > 0) {
+                    RECT rc{crtc->x, crtc->y, crtc->x + static_cast<LONG>(crtc->width),
+                            crtc->y + static_cast<LONG>(crtc->height)};
+                    found.insert(res->outputs[i] == primary ? found.begin() : found.end(), rc);
+                }
+                XRRFreeCrtcInfo(crtc);
+            }
+        }
+        if (out)
+            XRRFreeOutputInfo(out);
+    }
     XRRFreeScreenResources(res);
-    return found.value_or(whole);
+    return found;
 }
 
 std::optional<RECT> X11Screen::workArea() const {
-    RECT monitor = primaryMonitor();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    long desktop = 0;
-    if (XGetWindowProperty(m_display, m_root, m_atoms.netCurrentDesktop, 0, 1, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) == Success &&
-        data) {
-        if (count == 1 && format == 32)
-            desktop = reinterpret_cast<long*>(data)[0];
-        XFree(data);
-        data = nullptr;
+    return m_workAreas.read(primaryMonitor());
+}
+
+bool X11Screen::activeWindowFullScreen() const {
+    auto property = [this](Window w, Atom name, Atom type) {
+        std::vector<unsigned long> values;
+        Atom actual = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_display, w, name, 0, 64, False, type, &actual, &format, &count,
+                               &after, &data) == Success &&
+            data) {
+            if (format == 32) {
+                auto* longs = reinterpret_cast<unsigned long*>(data);
+                values.assign(longs, longs + count);
+            }
+            XFree(data);
+        }
+        return values;
+    };
+    const auto active = property(m_root, m_atoms.netActiveWindow, XA_WINDOW);
+    if (active.empty() || active[0] == None)
+        return false;
+    const Window w = active[0];
+    const auto states = property(w, m_atoms.netWmState, XA_ATOM);
+    if (std::find(states.begin(), states.end(), m_atoms.netWmStateFullscreen) == states.end())
+        return false;
+    // Full screen on another monitor leaves the primary one to the pop-up.
+    XWindowAttributes attributes{};
+    Window child = None;
+    int x = 0, y = 0;
+    if (!XGetWindowAttributes(m_display, w, &attributes) ||
+        !XTranslateCoordinates(m_display, w, m_root, 0, 0, &x, &y, &child))
+        return false;
+    const RECT monitor = primaryMonitor();
+    const int cx = x + attributes.width / 2, cy = y + attributes.height / 2;
+    return cx >= monitor.left && cx < monitor.right && cy >= monitor.top && cy < monitor.bottom;
+}
+
+bool X11Screen::intersectsScreen(const RECT& rc) const {
+    for (const RECT& m : monitors()) {
+        if (rc.left < m.right && m.left < rc.right && rc.top < m.bottom && m.top < rc.bottom)
+            return true;
     }
-    if (XGetWindowProperty(m_display, m_root, m_atoms.netWorkarea, 0, 1024, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) != Success ||
-        !data) {
-        return monitor;
-    }
-    std::unique_ptr<unsigned char, int (*)(void*)> owner(data, XFree);
-    auto* v = reinterpret_cast<long*>(data);
-    if (format != 32 || count < 4) {
-        return monitor;
-    }
-    if (desktop < 0 || static_cast<unsigned long>(desktop) * 4 + 4 > count)
-        desktop = 0;
-    long* area = v + desktop * 4;
-    RECT work{static_cast<LONG>(area[0]), static_cast<LONG>(area[1]),
-              static_cast<LONG>(area[0] + area[2]), static_cast<LONG>(area[1] + area[3])};
-    RECT both{std::max(work.left, monitor.left), std::max(work.top, monitor.top),
-              std::min(work.right, monitor.right), std::min(work.bottom, monitor.bottom)};
-    if (both.right <= both.left || both.bottom <= both.top) {
-        return monitor;
-    }
-    return both;
+    return false;
 }
 
 }  // namespace kestrova::ui::x11

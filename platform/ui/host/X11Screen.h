@@ -1,6 +1,6 @@
 // What the host knows about the X screen: the connection, the atoms it uses, the
-// primary monitor, the work area, whether a compositor runs, the visual for per-pixel
-// alpha and the scale factor from Xft.dpi. Geometry here is in device pixels.
+// monitors and the primary one's work area, whether a compositor runs, the visual for
+// per-pixel alpha and the scale factor from Xft.dpi. Geometry here is in device pixels.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -9,8 +9,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ui/UIDefs.h"
+#include "platform/ui/host/X11WorkArea.h"
 
 namespace kestrova::ui::x11 {
 
@@ -19,6 +21,7 @@ struct Atoms {
     Atom netWmWindowType, netWmWindowTypeUtility, netWmWindowTypeDialog;
     Atom netWmState, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateAbove;
     Atom netWmStateModal, netWorkarea, netCurrentDesktop, netActiveWindow;
+    Atom netWmStateFullscreen, comptonShadow;
 };
 
 class X11Screen {
@@ -38,13 +41,22 @@ public:
     // A 32-bit TrueColor visual for per-pixel alpha, or null.
     Visual* argbVisual() const { return m_argbVisual; }
 
-    RECT primaryMonitor() const;
-    // _NET_WORKAREA of the current desktop intersected with the primary monitor.
+    // The active monitors: RandR 1.5 monitors (user-defined ones included), else the
+    // outputs that show something, else the whole screen. The primary one comes first.
+    std::vector<RECT> monitors() const;
+    RECT primaryMonitor() const { return monitors().front(); }
+    // The primary monitor's work area (see X11WorkArea.h).
     std::optional<RECT> workArea() const;
+    // Whether the active window (_NET_ACTIVE_WINDOW) is full-screen
+    // (_NET_WM_STATE_FULLSCREEN) on the primary monitor.
+    bool activeWindowFullScreen() const;
+    // Whether any pixel of rc (device pixels) lies on a monitor.
+    bool intersectsScreen(const RECT& rc) const;
 
 private:
     explicit X11Screen(Display* display);
     void readScale();
+    std::vector<RECT> outputMonitors() const;
 
     Display* m_display;
     int m_screen;
@@ -53,6 +65,8 @@ private:
     double m_scale = 1.0;
     Visual* m_argbVisual = nullptr;
     Atom m_compositorSelection = None;
+    int m_randrMinor = -1;  // -1: no RandR
+    mutable WorkAreaReader m_workAreas;
 };
 
 // Scale factor for an Xft.dpi value: dpi / 96, 1 when unset or unreasonable.
