@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "app/WorkFolder.h"
@@ -35,29 +34,6 @@ constexpr const char* kLoggerEnv = "KESTROVA_TEST_SHARED_TMP";
     }
     return false;
 }();
-
-// Sets or unsets an environment variable for a scope.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        set(value);
-    }
-    ~ScopedVariable() { set(m_old); }
-
-private:
-    void set(const std::optional<std::string>& value) const {
-        if (value) {
-            ::setenv(m_name, value->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 // A folder shared by every user, as /tmp is (sticky, writable by all).
 struct SharedFolder {
@@ -86,8 +62,8 @@ TEST(WorkFolder, TemporaryFolderIsTheUsersOwnWithATrailingSlash) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tmpdir.value_or("(unset)") + " " + row.runtime.value_or("(unset)"));
-        ScopedVariable tmpdir("TMPDIR", row.tmpdir);
-        ScopedVariable runtime("XDG_RUNTIME_DIR", row.runtime);
+        ScopedEnv tmpdir("TMPDIR", row.tmpdir);
+        ScopedEnv runtime("XDG_RUNTIME_DIR", row.runtime);
         EXPECT_EQ(temporaryFolder(shared.path.string()), row.folder);
     }
     struct stat info {};
@@ -98,7 +74,7 @@ TEST(WorkFolder, TemporaryFolderIsTheUsersOwnWithATrailingSlash) {
 
 TEST(WorkFolder, CreatedOwnerOnlyAndAnExistingNameIsLeftAsItIs) {
     TempDir temp;
-    ScopedVariable tmpdir("TMPDIR", temp.path().string());
+    ScopedEnv tmpdir("TMPDIR", temp.path().string());
     const fs::path work = temp / "Kestrova";
 
     EXPECT_EQ(wideToAnsi(prepareWorkFolder()), work.string());

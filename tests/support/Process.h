@@ -1,11 +1,14 @@
-// Running a shell command line from a test, possibly as the unprivileged user 65534.
+// Running a shell command line from a test, possibly as the unprivileged user 65534, and the
+// environment the programs it starts inherit.
 #pragma once
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kestrova::test {
@@ -38,5 +41,26 @@ inline std::string asOtherUser() {
     }
     return prefix;
 }
+
+// Sets (or, given nothing, unsets) an environment variable until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        set(value);
+    }
+    ~ScopedEnv() { set(m_old); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void set(const std::optional<std::string>& value) const {
+        value ? ::setenv(m_name, value->c_str(), 1) : ::unsetenv(m_name);
+    }
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
 
 }  // namespace kestrova::test

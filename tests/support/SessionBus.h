@@ -28,17 +28,11 @@ public:
     enum Accessibility { kWithoutAccessibility, kAccessibilityOn };
 
     explicit SessionBus(Accessibility accessibility = kWithoutAccessibility) {
-        for (const char* name : kVariables) {
-            const char* old = std::getenv(name);
-            m_previous.emplace_back(old ? std::optional<std::string>(old) : std::nullopt);
-        }
-        ::setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", (m_dir / "cache").c_str(), 1);
         m_daemon.emplace(std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
                                                   "--address=" + address()});
         struct stat st {};
         m_ready = waitFor([&] { return ::stat((m_dir / "bus").c_str(), &st) == 0; });
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address().c_str(), 1);
+        m_address.emplace("DBUS_SESSION_BUS_ADDRESS", address());
         if (m_ready && accessibility == kAccessibilityOn) {
             m_launcher.emplace(std::vector<std::string>{"/usr/libexec/at-spi-bus-launcher",
                                                         "--launch-immediately"});
@@ -54,12 +48,6 @@ public:
                 (*child)->signal(SIGTERM);
                 (*child)->wait(std::chrono::seconds(5));
             }
-        }
-        for (size_t i = 0; i < m_previous.size(); ++i) {
-            if (m_previous[i])
-                ::setenv(kVariables[i], m_previous[i]->c_str(), 1);
-            else
-                ::unsetenv(kVariables[i]);
         }
     }
     SessionBus(const SessionBus&) = delete;
@@ -78,11 +66,10 @@ private:
         return ok;
     }
 
-    static constexpr const char* kVariables[] = {"DBUS_SESSION_BUS_ADDRESS", "XDG_CONFIG_HOME",
-                                                 "XDG_CACHE_HOME"};
-
     TempDir m_dir;
-    std::vector<std::optional<std::string>> m_previous;
+    ScopedEnv m_config{"XDG_CONFIG_HOME", (m_dir / "config").string()};
+    ScopedEnv m_cache{"XDG_CACHE_HOME", (m_dir / "cache").string()};
+    std::optional<ScopedEnv> m_address;
     std::optional<Child> m_daemon, m_launcher;
     bool m_ready = false;
 };
