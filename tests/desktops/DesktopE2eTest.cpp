@@ -3,13 +3,13 @@
 // monitor's work area (the row's dock left out), a click on the body reaches the link
 // opener and the close button ends the program with 0. Rows with a compositor check what
 // the compositor draws: picom one soft shadow, weston the advert as soon as it rests.
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/TestPictures.h"
 
 namespace kestrova::e2e {
 namespace {
@@ -27,7 +27,6 @@ int expected(const char* name) {
 class Desktop : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.listening());
         setenv("KESTROVA_E2E_ENDPOINT", server.endpoint().c_str(), 1);
         server.setPicture(readFile(KESTROVA_SOURCE_PICTURE));
         ASSERT_GT(right, 0) << "run through tests/desktops/run-desktop";
@@ -136,16 +135,8 @@ TEST_F(Picom, TheAdvertHasOneSoftShadow) {
 
 // The colour of a pixel of a PNG file (no alpha), or 1 when it cannot be read.
 std::uint32_t pixelOf(const fs::path& png, int x, int y) {
-    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-    std::uint32_t pixel = 1;
-    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS &&
-        x < cairo_image_surface_get_width(image) && y < cairo_image_surface_get_height(image)) {
-        const unsigned char* row =
-            cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
-        pixel = reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFF;
-    }
-    cairo_surface_destroy(image);
-    return pixel;
+    const test::Picture picture = test::readPng(png);
+    return x < picture.w && y < picture.h ? picture.at(x, y) & 0xFFFFFF : 1;
 }
 
 // A window the compositor draws late shows nothing where X says it rests: the

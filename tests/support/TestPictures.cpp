@@ -230,6 +230,20 @@ Bytes pngOf(int w, int h, const PixelFn& pixel) {
     return png;
 }
 
+Picture readPng(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture picture;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return picture;
+    image.format = PNG_FORMAT_BGRA;  // 0xAARRGGBB as a little-endian word
+    std::vector<std::uint32_t> pixels(std::size_t(image.width) * image.height);
+    if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        picture = {int(image.width), int(image.height), std::move(pixels)};
+    png_image_free(&image);
+    return picture;
+}
+
 std::string svgWithChainedUses(int count) {
     std::string svg =
         R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink")"

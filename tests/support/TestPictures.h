@@ -35,6 +35,15 @@ Bytes bmpOf(int w, int h, const PixelFn& pixel, int bits = 24);
 // A PNG, 8-bit RGBA.
 Bytes pngOf(int w, int h, const PixelFn& pixel);
 
+// A picture read back, its pixels row by row.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t at(int x, int y) const { return pixels[std::size_t(y) * w + x]; }
+};
+// A PNG file's pixels; none (0 x 0) when it cannot be read.
+Picture readPng(const std::string& path);
+
 // An SVG of count <use> elements, each referring to the one before.
 std::string svgWithChainedUses(int count);
 // A 200 x 100 SVG whose image is a PNG of w x h given as a data URL.

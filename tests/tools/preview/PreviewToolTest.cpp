@@ -1,24 +1,20 @@
 // The preview program as a vendor runs it: advert files in, PNG files of the pop-up at rest
 // out, and a clear refusal for everything the pop-up would not show.
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <cstdint>
-#include <memory>
 
 #include "platform/ui/UIlib.h"
+#include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestPictures.h"
 #include "ui/TextFit.h"
 
 namespace kestrova {
 namespace {
 
 using test::TempDir;
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+using uitest::near;
 
 struct Outcome {
     int exitCode = -1;
@@ -38,42 +34,8 @@ Outcome runPreview(const TempDir& folder, const std::vector<std::string>& args) 
 
 // A PNG of w x h whose quadrants are red, green, blue and yellow.
 void writeQuadrants(const std::filesystem::path& file, int w, int h) {
-    Surface s(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h));
-    cairo_t* cr = cairo_create(s.get());
-    const double colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
-    for (int q = 0; q < 4; ++q) {
-        cairo_set_source_rgb(cr, colours[q][0], colours[q][1], colours[q][2]);
-        cairo_rectangle(cr, (q % 2) * w / 2.0, (q / 2) * h / 2.0, w / 2.0, h / 2.0);
-        cairo_fill(cr);
-    }
-    cairo_destroy(cr);
-    ASSERT_EQ(cairo_surface_write_to_png(s.get(), file.c_str()), CAIRO_STATUS_SUCCESS);
-}
-
-Surface readPng(const std::filesystem::path& file) {
-    Surface s(cairo_image_surface_create_from_png(file.c_str()));
-    EXPECT_EQ(cairo_surface_status(s.get()), CAIRO_STATUS_SUCCESS) << file;
-    return s;
-}
-
-SIZE sizeOf(cairo_surface_t* s) {
-    return {cairo_image_surface_get_width(s), cairo_image_surface_get_height(s)};
-}
-
-// 0xRRGGBB of an opaque pixel.
-std::uint32_t rgb(cairo_surface_t* s, int x, int y) {
-    const unsigned char* row =
-        cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-    return reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFF;
-}
-
-bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
-    for (int shift : {0, 8, 16}) {
-        int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > tolerance || d < -tolerance)
-            return false;
-    }
-    return true;
+    const test::Bytes png = test::pngOf(w, h, test::quadrants(w, h));
+    test::writeFile(file, std::string(png.begin(), png.end()));
 }
 
 // Height of text wrapped in the message label's width in the layout's default font.
@@ -87,8 +49,8 @@ int measuredHeight(const std::wstring& text) {
     return height;
 }
 
-constexpr std::uint32_t kTitleBlue = 0x6E85D5;  // the skin's title band, RGB 110, 133, 213
-constexpr std::uint32_t kBodyWhite = 0xFAFBFF;
+constexpr std::uint32_t kTitleBlue = 0xFF6E85D5;  // the skin's title band, RGB 110, 133, 213
+constexpr std::uint32_t kBodyWhite = 0xFFFAFBFF;
 
 TEST(PreviewTool, TextAdvertIsTheWindowAtRestWithItsTitleBand) {
     TempDir dir;
@@ -106,12 +68,12 @@ TEST(PreviewTool, TextAdvertIsTheWindowAtRestWithItsTitleBand) {
         std::string out = dir / ("text" + std::to_string(scale) + ".png");
         Outcome run = runPreview(dir, {dir / "advert.json", out, "--scale", std::to_string(scale)});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        Surface png = readPng(out);
-        EXPECT_EQ(sizeOf(png.get()).cx, 320 * scale);
-        EXPECT_EQ(sizeOf(png.get()).cy, height * scale);
+        const test::Picture png = test::readPng(out);
+        ASSERT_EQ(png.w, 320 * scale);
+        ASSERT_EQ(png.h, height * scale);
         // Left of the title text, and below the text in the body.
-        EXPECT_TRUE(near(rgb(png.get(), 10 * scale, 15 * scale), kTitleBlue, 16));
-        EXPECT_TRUE(near(rgb(png.get(), 160 * scale, (height - 12) * scale), kBodyWhite, 8));
+        EXPECT_TRUE(near(png.at(10 * scale, 15 * scale), kTitleBlue, 16));
+        EXPECT_TRUE(near(png.at(160 * scale, (height - 12) * scale), kBodyWhite, 8));
     }
 }
 
@@ -147,19 +109,16 @@ TEST(PreviewTool, PictureAdvertTakesThePictureSizeWithinTheWorkArea) {
             advert = std::filesystem::relative(advert);
         Outcome run = runPreview(dir, {advert, out, "--scale", std::to_string(row.scale)});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        Surface png = readPng(out);
-        EXPECT_EQ(sizeOf(png.get()).cx, row.expected.cx * row.scale);
-        EXPECT_EQ(sizeOf(png.get()).cy, row.expected.cy * row.scale);
+        const test::Picture png = test::readPng(out);
+        ASSERT_EQ(png.w, row.expected.cx * row.scale);
+        ASSERT_EQ(png.h, row.expected.cy * row.scale);
         // The picture fills the page below the title row: its yellow quadrant at bottom right.
-        SIZE px = sizeOf(png.get());
-        EXPECT_TRUE(near(rgb(png.get(), px.cx * 3 / 4, px.cy * 7 / 8), 0xFFFF00, 8));
+        EXPECT_TRUE(near(png.at(png.w * 3 / 4, png.h * 7 / 8), 0xFFFFFF00, 8));
     }
 }
 
 TEST(PreviewTool, RefusesWhatThePopUpWouldNotShow) {
     TempDir dir;
-    writeQuadrants(dir / "huge.png", 5000, 8);
-    test::writeFile(dir / "notes.png", "not a picture");
     test::writeFile(dir / "photo.webp", std::string("RIFF\x10\0\0\0WEBPVP8 ", 16));
     const std::string ok = R"({"type": 0, "context": "Hello"})";
     struct Row {
@@ -189,8 +148,6 @@ TEST(PreviewTool, RefusesWhatThePopUpWouldNotShow) {
          "local absolute path"},
         {"missing picture", R"({"type": 1, "img_url": "gone.png"})", {}, 3, "no such file"},
         {"NUL in the address", R"({"type": 1, "img_url": "file:///tmp\u0000x"})", {}, 3, "NUL"},
-        {"undecodable picture", R"({"type": 1, "img_url": "notes.png"})", {}, 3, "notes.png"},
-        {"oversized picture", R"({"type": 1, "img_url": "huge.png"})", {}, 3, "huge.png"},
         {"WebP picture",
          R"({"type": 1, "img_url": "photo.webp"})",
          {},
