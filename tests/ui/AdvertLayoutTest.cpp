@@ -1,4 +1,4 @@
-// Boundaries of the slide timing and the window sizes.
+// Boundaries of the slide timing and of fitting a picture into the work area.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -20,13 +20,6 @@ TEST(AdvertLayout, SlideIntervalOverTheTableBoundaries) {
         SCOPED_TRACE("height " + std::to_string(r.height));
         EXPECT_EQ(slideInterval(r.height), r.interval);
     }
-}
-
-TEST(AdvertLayout, TextWindowIsTheTextPlusItsRowsWithAFloor) {
-    EXPECT_EQ(textWindowHeight(0), 180);
-    EXPECT_EQ(textWindowHeight(90), 180);
-    EXPECT_EQ(textWindowHeight(91), 181);
-    EXPECT_EQ(textWindowHeight(1000), 1090);
 }
 
 TEST(AdvertLayout, FitInsideKeepsProportionsAndLeavesSmallerSizesAlone) {

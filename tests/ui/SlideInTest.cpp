@@ -67,14 +67,12 @@ TEST_F(Slide, PictureWindowTakesThePictureSizeAndIsDrawnScaledIntoTheWorkArea) {
         const char* what;
         int w, h;  // 0: no such file
         SIZE window;
-        int interval;
         Encoding encoding = Encoding::Png;
     } cases[] = {
-        {"small picture", 100, 50, {100, 50}, 9},
-        {"missing picture", 0, 0, {320, 250}, 8},
-        {"larger than the work area", 3000, 2000, {1560, 1040}, 3},
+        {"small picture", 100, 50, {100, 50}},
+        {"missing picture", 0, 0, {320, 250}},
         // Decoded at 4/8, its pixels fewer than its size: still drawn whole.
-        {"a JPEG larger than the work area", 3600, 2400, {1560, 1040}, 3, Encoding::Jpeg},
+        {"a JPEG larger than the work area", 3600, 2400, {1560, 1040}, Encoding::Jpeg},
     };
     std::unique_ptr<QuadrantPicture> picture;
     for (const Case& c : cases) {
@@ -87,7 +85,6 @@ TEST_F(Slide, PictureWindowTakesThePictureSizeAndIsDrawnScaledIntoTheWorkArea) {
         dlg->ShowImageAdvert(L"Title", path.c_str(), L"");
         EXPECT_EQ(rect().right - rect().left, c.window.cx);
         EXPECT_EQ(rect().bottom - rect().top, c.window.cy);
-        EXPECT_EQ(slideInterval(dlg->height()), c.interval);
     }
     // The last picture is drawn scaled over its page, which starts under the title row.
     dlg->pm().UpdateLayout();
