@@ -20,14 +20,15 @@ namespace kestrova::e2e {
 namespace fs = std::filesystem;
 
 AdvertServer::AdvertServer() {
-    m_server.Get("/advert", [this](const httplib::Request& request, httplib::Response& response) {
+    httplib::Server& server = m_http.server();
+    server.Get("/advert", [this](const httplib::Request& request, httplib::Response& response) {
         std::lock_guard lock(m_mutex);
         m_targets.push_back(request.target);
         response.status = m_status;
         response.set_content(m_body, "application/json");
         m_lastAnswer = Clock::now();
     });
-    m_server.Get("/pic.png", [this](const httplib::Request&, httplib::Response& response) {
+    server.Get("/pic.png", [this](const httplib::Request&, httplib::Response& response) {
         std::lock_guard lock(m_mutex);
         ++m_pictureRequests;
         if (!m_stall) {
@@ -43,19 +44,12 @@ AdvertServer::AdvertServer() {
                 return false;
             });
     });
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    if (m_port > 0) {
-        // Connections wait in the listening queue until the loop runs.
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
+    m_http.start();
 }
 
 AdvertServer::~AdvertServer() {
+    // Lets a stalled picture end; the server stops with m_http.
     m_stopping = true;
-    m_server.stop();
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
 }
 
 void AdvertServer::answer(int status, std::string body) {
@@ -90,11 +84,11 @@ Clock::time_point AdvertServer::lastAnswer() {
 }
 
 std::string AdvertServer::endpoint() const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/advert";
+    return m_http.url("/advert");
 }
 
 std::string AdvertServer::pictureUrl() const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/pic.png";
+    return m_http.url("/pic.png");
 }
 
 Sandbox::Sandbox() {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/net/LoopbackServers.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Wait.h"
@@ -36,7 +37,6 @@ class AdvertServer {
 public:
     AdvertServer();
     ~AdvertServer();
-    bool listening() const { return m_port > 0; }
     // The "/advert" address, as the program is to ask it.
     std::string endpoint() const;
 
@@ -54,9 +54,6 @@ public:
     std::string pictureUrl() const;
 
 private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = -1;
     std::mutex m_mutex;
     int m_status = 404;
     std::string m_body;
@@ -66,6 +63,7 @@ private:
     bool m_stall = false;
     int m_pictureRequests = 0;
     std::atomic<bool> m_stopping{false};
+    test::LoopbackHttpServer m_http;  // last: it stops before what its handlers use goes
 };
 
 // An X server of the test's own (Xvfb on a free display, no window manager), for what must

@@ -61,7 +61,6 @@ bool exitedWith0(const std::optional<int>& status) {
 class ProgramE2eTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.listening());
         // The programs the test starts inherit it (kestrova-advert-e2e reads it at run time).
         setenv("KESTROVA_E2E_ENDPOINT", server.endpoint().c_str(), 1);
         fs::create_directories(fs::path(E2E_REGISTRY) / "SOFTWARE/Kestrova");
@@ -83,11 +82,11 @@ protected:
         return started.emplace_back(sandbox.start(program, args));
     }
 
-    // The advert window once it rests in the bottom-right corner, or 0.
-    Window restingAdvert(Screen& on) {
+    // The window named caption once it rests in the bottom-right corner, or 0.
+    Window restingAdvert(Screen& on, const std::string& caption = kCaption) {
         Window advert = 0;
         waitFor([&] {
-            advert = on.find(kCaption);
+            advert = on.find(caption);
             const Geometry g = on.geometry(advert);
             return advert != 0 && g.viewable && g.y + g.h == kScreenHeight;
         });
@@ -95,17 +94,21 @@ protected:
     }
     Window restingAdvert() { return restingAdvert(screen); }
 
-    std::string lastLogLine() {
-        const std::string log = readFile(sandbox.log());
-        const size_t end = log.find_last_not_of('\n');
-        if (end == std::string::npos) {
-            return "";
+    // The log's lines after their time stamps.
+    std::vector<std::string> logLines() {
+        std::vector<std::string> lines;
+        std::istringstream log(readFile(sandbox.log()));
+        for (std::string line; std::getline(log, line);) {
+            lines.push_back(line.substr(line.find(' ') + 1));
         }
-        const size_t start = log.rfind('\n', end);
-        const size_t first = start == std::string::npos ? 0 : start + 1;
-        const std::string line = log.substr(first, end + 1 - first);
-        // After the time stamp.
-        return line.substr(line.find(' ') + 1);
+        return lines;
+    }
+    std::string lastLogLine() { return logLines().empty() ? "" : logLines().back(); }
+    // The lines of the advert flow.
+    std::vector<std::string> outcomeLines() {
+        std::vector<std::string> lines = logLines();
+        std::erase_if(lines, [](const std::string& line) { return !line.starts_with("advert: "); });
+        return lines;
     }
 
     // A run in the user's quiet hours: it ends with 0 without asking the server, showing or
@@ -120,17 +123,6 @@ protected:
         EXPECT_EQ(readFile(config()), "[CONFIG]\nlast_adv_time=7\n");
         ASSERT_FALSE(outcomeLines().empty());
         EXPECT_EQ(outcomeLines().back(), outcome);
-    }
-
-    std::vector<std::string> outcomeLines() {
-        std::vector<std::string> lines;
-        std::istringstream log(readFile(sandbox.log()));
-        for (std::string line; std::getline(log, line);) {
-            if (const size_t at = line.find(" advert: "); at != std::string::npos) {
-                lines.push_back(line.substr(at + 1));
-            }
-        }
-        return lines;
     }
 
     AdvertServer server;
@@ -184,12 +176,7 @@ TEST_F(ProgramE2eTest, ATextAdvertRestsInTheCornerOpensItsLinkClosesAndIsRemembe
         Sandbox reference;
         const pid_t tool = reference.start(E2E_SHOW_ADVERT, {"--text", kTitle, kText, kLink});
         started.push_back(tool);
-        Window drawn = 0;
-        waitFor([&] {
-            drawn = screen.find("Kestrova");
-            const Geometry r = screen.geometry(drawn);
-            return drawn != 0 && r.viewable && r.y + r.h == kScreenHeight;
-        });
+        const Window drawn = restingAdvert(screen, "Kestrova");
         ASSERT_NE(drawn, Window{0});
         EXPECT_TRUE(shown == screen.pixels(drawn)) << "title or text differ from the answer's";
         ::kill(tool, SIGTERM);
