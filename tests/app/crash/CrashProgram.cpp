@@ -1,6 +1,6 @@
 // A program that links the crash reporter as the product does and misbehaves on command:
 //
-//   null-main | null-thread | abort | uncaught | recursion   crash in that way
+//   null-main | null-thread | abort | recursion   crash in that way
 //   recursion-worker   overflow the stack of a worker thread of the logger's kind
 //   wait           wait for a signal
 //   pure-virtual   call a pure virtual function inside a catch-all and report what arrived
@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -75,11 +74,6 @@ void announceThread() {
 [[gnu::noinline]] void crashByAbort() {
     announceThread();
     std::abort();
-}
-
-[[gnu::noinline]] void throwUncaught() {
-    announceThread();
-    throw std::runtime_error("nobody catches this");
 }
 
 // Not a tail call and not provably endless, so the compiler keeps every frame.
@@ -169,8 +163,6 @@ int main(int argc, char** argv) {
         second.join();
     } else if (command == "abort") {
         crashByAbort();
-    } else if (command == "uncaught") {
-        throwUncaught();
     } else if (command == "recursion") {
         announceThread();
         return recurseWithoutEnd(0);

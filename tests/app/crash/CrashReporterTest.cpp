@@ -80,7 +80,6 @@ TEST_F(CrashReporterTest, EveryCrashLeavesADumpThatLldbUnwindsToTheCrashingFunct
         {"null-main", SIGSEGV, "SIGSEGV", "crashByNullWrite"},
         {"abort", SIGABRT, "SIGABRT", "crashByAbort"},
         {"null-thread", SIGSEGV, "SIGSEGV", "crashByNullWrite"},
-        {"uncaught", SIGABRT, "SIGABRT", "throwUncaught"},
         {"recursion", SIGSEGV, "SIGSEGV", "recurseWithoutEnd"},
         {"recursion-worker", SIGSEGV, "SIGSEGV", "recurseWithoutEnd"},
     };
