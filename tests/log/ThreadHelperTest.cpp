@@ -2,21 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "log/ThreadHelper.h"
+#include "tests/support/Wait.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-
 std::atomic<bool> g_started{false}, g_release{false}, g_finished{false};
 
-void waitFor(const std::atomic<bool>& flag) {
-    for (int i = 0; i < 5000 && !flag; ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
+bool waitFor(const std::atomic<bool>& flag) {
+    return kestrova::test::waitFor([&] { return flag.load(); });
 }
 
 // Its Run touches only the globals, so it may outlive the object.
@@ -38,8 +34,7 @@ TEST(ThreadHelper, DestructionDoesNotWaitForARunningThread) {
     }
     EXPECT_FALSE(g_finished);
     g_release = true;
-    waitFor(g_finished);
-    EXPECT_TRUE(g_finished);
+    EXPECT_TRUE(waitFor(g_finished));
 }
 
 }  // namespace
