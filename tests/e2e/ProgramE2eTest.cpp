@@ -206,6 +206,8 @@ TEST_F(ProgramE2eTest, ATextAdvertRestsInTheCornerOpensItsLinkClosesAndIsRemembe
     server.answer(404, "");
     EXPECT_TRUE(exitedWith0(waitForExit(start(), 10s)));
     EXPECT_EQ(server.targets().back(), "/advert?time=" + std::to_string(when));
+    EXPECT_EQ(readFile(sandbox.dir() / "opened.txt"), kLink + "\n")
+        << "the close button opens nothing";
 }
 
 // Pictures as a server may send them: the sample server's, the largest JPEG the pop-up

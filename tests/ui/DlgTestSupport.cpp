@@ -62,10 +62,6 @@ const ui::HeadlessBackend::WindowState* DlgTest::state() const {
     return headless->state(hwnd);
 }
 
-void DlgTest::runUntilClosed() {
-    ui::runMessageLoop();
-}
-
 void DlgTest::releaseAt(int y) {
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(10, y));
 }

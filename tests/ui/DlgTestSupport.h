@@ -34,8 +34,6 @@ protected:
     TestDlg* create();
     RECT rect() const;
     const ui::HeadlessBackend::WindowState* state() const;
-    // Runs the loop until the window is gone (it posts the quit message as it goes).
-    void runUntilClosed();
     // Releases the left button at client y, 10 pixels in from the left edge, without a
     // preceding press.
     void releaseAt(int y);
