@@ -1,12 +1,11 @@
 // Downloads into files against real loopback servers: what is left on disk after every
-// kind of outcome, progress notifications and the stop flag.
+// kind of outcome, and progress notifications. The stop flag is the end-to-end tests'
+// (a termination signal during a stalled picture download).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "net/ClusterCurl.h"
@@ -54,16 +53,6 @@ protected:
                    [](Request, Response res) { streamed(res, kPaced, false, 1000, kPause); });
         server.Get("/chunked", [](Request, Response res) { streamed(res, 1000, false); });
         server.Get("/cut", [](Request, Response res) { cutOff(res, 5000, "\x89PNG partial"); });
-        server.Get("/stalled", [this](Request, Response res) {
-            res.set_content_provider(
-                5000, "i/p", [this](std::size_t, std::size_t, httplib::DataSink& sink) {
-                    sink.write(kPicture.data(), kPicture.size());
-                    for (int i = 0; i < 1000 && !m_released; ++i) {
-                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    }
-                    return false;
-                });
-        });
         http.start();
     }
 
@@ -75,8 +64,6 @@ protected:
     fs::path target() const { return dir / "advertising.png"; }
     fs::path temp() const { return dir / "advertising.png.temp"; }
 
-    // Lets the stalled answer end; declared first, so that it outlives the server.
-    std::atomic<bool> m_released{false};
     LoopbackHttpServer http;
     TempDir dir;
 };
@@ -161,26 +148,6 @@ TEST_F(DownloadFileTest, ProgressIsNotifiedPerPercentOrPerCall) {
             EXPECT_EQ(sink.seen.back().received, kPaced);
         }
     }
-}
-
-// A stop raised while the server has gone quiet ends the transfer and leaves no file.
-TEST_F(DownloadFileTest, AStopFlagRaisedMidTransferEndsItAndLeavesNoFile) {
-    std::atomic<bool> stop{false};
-    ClusterCurl curl;
-    curl.setStopFlag(&stop);
-    std::thread raiser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stop = true;
-    });
-    const auto start = std::chrono::steady_clock::now();
-    const CurlResult result = download(curl, http.url("/stalled"));
-    const auto took = std::chrono::steady_clock::now() - start;
-    raiser.join();
-    m_released = true;
-    EXPECT_EQ(result.code, CURLE_ABORTED_BY_CALLBACK);
-    EXPECT_LT(took, std::chrono::seconds(5)) << "the server stalls for 10 s";
-    EXPECT_FALSE(fs::exists(target()));
-    EXPECT_FALSE(fs::exists(temp()));
 }
 
 }  // namespace
