@@ -104,7 +104,13 @@ bool parseAdvert(const std::string& body, AdvertItem& item) {
     // The reader's default features: comments allowed, any root, trailing text ignored.
     Json::Reader reader;
     Json::Value root;
-    if (!reader.parse(body, root, false)) {
+    try {
+        if (!reader.parse(body, root, false)) {
+            return false;
+        }
+    } catch (const Json::Exception&) {
+        // The reader throws rather than fails for lists and objects nested deeper than its
+        // limit (1000); such a body is no advert either.
         return false;
     }
     if (!root.isObject() && !root.isNull()) {

@@ -161,6 +161,10 @@ bool EntryReader::readText(const char* field, Need need, std::string& out) {
     if (!utf8::is_valid(out.begin(), out.end())) {
         return fail(field, "is not valid UTF-8");
     }
+    // The pop-up's text ends at a NUL: "a\u0000b" would show as "a".
+    if (out.find('\0') != std::string::npos) {
+        return fail(field, "holds a NUL character (\\u0000), where the pop-up would cut it off");
+    }
     if (need == Need::nonEmpty && out.empty()) {
         return fail(field, "is empty");
     }
@@ -311,8 +315,13 @@ CatalogResult parseAdverts(std::string_view json, const std::filesystem::path& p
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string parseErrors;
-    if (!reader->parse(json.data(), json.data() + json.size(), &root, &parseErrors)) {
-        return failure("not valid JSON: " + parseErrors);
+    try {
+        if (!reader->parse(json.data(), json.data() + json.size(), &root, &parseErrors)) {
+            return failure("not valid JSON: " + parseErrors);
+        }
+    } catch (const Json::Exception& error) {
+        // Lists or objects nested deeper than the reader's limit (1000) end it by throwing.
+        return failure(std::string("not valid JSON: ") + error.what());
     }
     if (!root.isArray()) {
         return failure("must hold a JSON list of adverts");

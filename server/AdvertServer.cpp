@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "server/RequestTarget.h"
+
 namespace kestrova {
 
 namespace {
@@ -19,18 +21,6 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr std::size_t kMaxRequestBody = 1024;
 // How often connections are checked against their deadlines.
 constexpr std::chrono::milliseconds kSweepEvery{100};
-
-// The Host header is the client's own claim, echoed only into that client's answer; it is
-// still held to host[:port] characters so it cannot smuggle anything into the URL.
-bool isPlainHost(std::string_view host) {
-    if (host.empty() || host.size() > 255) {
-        return false;
-    }
-    return std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-    });
-}
 
 std::string localAddress(int fd) {
     sockaddr_storage addr{};
@@ -54,28 +44,6 @@ std::string baseUrl(MHD_Connection* connection, int fd) {
         return std::string("http://") + host;
     }
     return "http://" + localAddress(fd);
-}
-
-Route routeOf(std::string_view path) {
-    if (path == "/advert") {
-        return Route::advert;
-    }
-    if (path.starts_with("/images/")) {
-        return Route::images;
-    }
-    if (path == "/healthz") {
-        return Route::healthz;
-    }
-    return path == "/metrics" ? Route::metrics : Route::other;
-}
-
-std::string_view queryOf(std::string_view target) {
-    const std::size_t mark = target.find('?');
-    return mark == std::string_view::npos ? std::string_view{} : target.substr(mark + 1);
-}
-
-std::string_view pathOf(std::string_view target) {
-    return target.substr(0, target.find('?'));
 }
 
 // A body the routes have no use for: refused before it is read when it is announced larger

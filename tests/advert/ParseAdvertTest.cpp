@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "advert/ParseAdvert.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ AdvertItem advert(std::int32_t type, std::string title = "", std::string context
                       std::move(clickUrl)};
 }
 
+std::string malformed(const std::string& name) {
+    return kestrova::test::readSourceFile("tests/advert/data/malformed/" + name);
+}
+
 const std::vector<Row>& rows() {
     static const std::vector<Row> table = {
         // Roots.
@@ -31,6 +36,8 @@ const std::vector<Row>& rows() {
         {"array root", R"([{"type":1}])", std::nullopt},
         {"comments", "/* block */ {// line\n\"type\": 1, \"img_url\": \"http://a/b.png\"} // end",
          advert(1, "", "", "http://a/b.png")},
+        // Inputs fuzzing found, kept in data/malformed.
+        {"nested deeper than the reader's limit", malformed("nested-too-deep.json"), std::nullopt},
         {"trailing garbage", R"({"type":1,"img_url":"u"} }{ garbage)", advert(1, "", "", "u")},
         {"duplicate keys", R"({"context":"first","type":2,"context":"second"})",
          advert(2, "", "second")},

@@ -13,6 +13,10 @@ namespace {
 using namespace std::chrono;
 using namespace std::string_literals;
 
+std::string malformed(const std::string& name) {
+    return test::readSourceFile("tests/server/data/malformed/" + name);
+}
+
 TEST(AdvertCatalog, ReadsBothKindsWithDatesAndPictures) {
     test::TempDir folder;
     test::writeFile(folder / "spring.png", test::fakePng());
@@ -56,7 +60,7 @@ TEST(AdvertCatalog, RejectsEveryFaultNamingTheEntryAndField) {
     test::writeFile(folder / "notes.txt", "just words");
     test::writeFile(folder / "ok.webp", "RIFF\x10\0\0\0WEBPVP8 "s);
     struct Case {
-        const char* json;
+        std::string json;
         const char* expected;  // a fragment of the message
     };
     const Case cases[] = {
@@ -91,13 +95,16 @@ TEST(AdvertCatalog, RejectsEveryFaultNamingTheEntryAndField) {
          R"(field "end": is before "start")"},
         {"[{\"kind\": \"text\", \"title\": \"S\", \"text\": \"\xff\xfe\", \"link\": \"http://x\"}]",
          R"(field "text": is not valid UTF-8)"},
+        // Inputs fuzzing found, kept in data/malformed.
+        {malformed("nested-too-deep.json"), "not valid JSON: Exceeded stackLimit"},
+        {malformed("nul-in-text.json"), R"(advert [0] "": field "text": holds a NUL character)"},
         // The first entry is fine; the message must point at the second.
         {R"([{"kind": "text", "title": "Good", "text": "t", "link": "http://x"},
              {"kind": "text", "title": "Second", "text": "t", "link": "ftp://x"}])",
          R"(advert [1] "Second": field "link")"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.json);
+        SCOPED_TRACE(c.json.substr(0, 100));
         CatalogResult result = parseAdverts(c.json, folder.path());
         EXPECT_FALSE(result.catalog);
         EXPECT_NE(result.error.find(c.expected), std::string::npos) << result.error;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace kestrova::test {
@@ -51,6 +52,17 @@ inline std::string readFile(const std::filesystem::path& path) {
     std::ostringstream bytes;
     bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
+}
+
+// A file the repository keeps for the tests (a kept fuzzing input, a sample), read whole;
+// a missing one throws, so a row cannot pass on an empty input by mistake.
+inline std::string readSourceFile(const std::string& relative) {
+    const char* root = std::getenv("KESTROVA_SOURCE_DIR");
+    const std::filesystem::path path = std::filesystem::path(root ? root : ".") / relative;
+    if (!std::filesystem::is_regular_file(path)) {
+        throw std::runtime_error("no test file " + path.string());
+    }
+    return readFile(path);
 }
 
 }  // namespace kestrova::test
