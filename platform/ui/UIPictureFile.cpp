@@ -97,6 +97,7 @@ DecodeResult loadPictureFile(const std::string& path, DWORD mask) {
     }
     DecodeResult decoded = decodeImage(
         {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, {mask, fit});
+    std::string().swap(bytes);
     if (decoded.image) {
         s.pictures[key] = decoded.image;
     }

@@ -144,7 +144,7 @@ bool X11Backend::createWindow(HWND handle, const NativeWindowParams& params) {
         if (const Native* owner = find(params.owner))
             XSetTransientForHint(d, w.xid, owner->xid);
     }
-    m_windows[handle] = w;
+    m_windows[handle] = std::move(w);
     XFlush(d);
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UITrace.h"
+#include "platform/ui/UIWinApi.h"
 #include "platform/ui/host/X11Backend.h"
 
 namespace kestrova::ui::x11 {
@@ -101,10 +102,12 @@ void X11Backend::handleEvent(XEvent& ev) {
             keepTopmostOnTop();
         return;
     }
+    const RECT exposed{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width,
+                       ev.xexpose.y + ev.xexpose.height};
     if (ev.type == Expose) {
         for (auto& [owner, native] : m_windows) {
-            if (native.shadow.xid == ev.xexpose.window && ev.xexpose.count == 0)
-                paintShadow(native);
+            if (native.shadow.xid == ev.xexpose.window)
+                exposeShadow(native, exposed);
         }
     }
     HWND handle = handleOf(ev.xany.window);
@@ -114,7 +117,8 @@ void X11Backend::handleEvent(XEvent& ev) {
     auto pt = [&](int x, int y) { return MAKELPARAM(design(x), design(y)); };
     switch (ev.type) {
         case Expose:
-            w->dirty = true;
+            // Copied from the kept frame at the next paint, not rendered again.
+            UnionRect(&w->exposed, &w->exposed, &exposed);
             break;
         case VisibilityNotify:
             if (w->topmost && ev.xvisibility.state != VisibilityUnobscured) {
