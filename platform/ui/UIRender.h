@@ -92,9 +92,9 @@ struct DecodeResult {
 DecodeResult decodeImage(std::span<const std::uint8_t> bytes, const DecodeOptions& options = {});
 
 // A picture file as windows show it: decoded to fit the work area at the screen's scale
-// (pictureFitBox), and decoded once: while any holder keeps the result, loading the same
-// unchanged file (same device, inode, size and modification time) with the same mask
-// shares it.
+// (pictureFitBox), its pixels reduced to that box when they exceed it, and decoded once: while any
+// holder keeps the result, loading the same unchanged file (same device, inode, size and
+// modification time) with the same mask shares it.
 DecodeResult loadPictureFile(const std::string& path, DWORD mask = 0);
 
 // The work area in device pixels: no window is shown larger.
