@@ -75,8 +75,13 @@ cairo_surface_t* scaledCopy(const TImageInfo& image, Box src, SIZE size) {
     return scaled;
 }
 
+// Picture coordinates are scaled by the ratio of a reduced surface to the picture's size,
+// which leaves rounding dust on whole numbers.
+bool samePixels(double a, double b) {
+    return std::abs(a - b) < 1e-6;
+}
 bool wholePixels(double v) {
-    return v == std::floor(v);
+    return samePixels(v, std::round(v));
 }
 
 // src (in the surface's pixels) into dst, drawn at whole device pixels: the copy is made at the
@@ -99,15 +104,15 @@ void drawWhole(cairo_t* cr, const TImageInfo& image, Box src, Box dst, double al
         return;
     }
     // At its own size a part at whole pixels is drawn straight from the picture.
-    const bool asIs =
-        src.w == size.cx && src.h == size.cy && wholePixels(src.x) && wholePixels(src.y);
+    const bool asIs = samePixels(src.w, size.cx) && samePixels(src.h, size.cy) &&
+                      wholePixels(src.x) && wholePixels(src.y);
     cairo_surface_t* pixels = asIs ? image.surface : scaledCopy(image, src, size);
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_rectangle(cr, double(left), double(top), double(size.cx), double(size.cy));
     cairo_clip(cr);
-    cairo_set_source_surface(cr, pixels, double(left) - (asIs ? src.x : 0),
-                             double(top) - (asIs ? src.y : 0));
+    cairo_set_source_surface(cr, pixels, double(left) - (asIs ? std::round(src.x) : 0),
+                             double(top) - (asIs ? std::round(src.y) : 0));
     cairo_paint_with_alpha(cr, alpha);
     cairo_restore(cr);
 }
