@@ -266,6 +266,12 @@ cairo_surface_t* CPaintManagerUI::UpdateFrame(double scale, RECT& changed) {
     if (IsRectEmpty(&device)) {
         return m_frame.get();
     }
+    // At a fractional scale a device pixel at the edge also covers a neighbour's design
+    // pixels: every control under the cleared pixels draws again.
+    const RECT covered{static_cast<LONG>(std::floor(device.left / scale)),
+                       static_cast<LONG>(std::floor(device.top / scale)),
+                       static_cast<LONG>(std::ceil(device.right / scale)),
+                       static_cast<LONG>(std::ceil(device.bottom / scale))};
     // Everything under the invalidated pixels is drawn again, clipped to them; whole
     // device pixels, so nothing at the edge is blended twice.
     cairo_t* cr = cairo_create(m_frame.get());
@@ -287,7 +293,7 @@ cairo_surface_t* CPaintManagerUI::UpdateFrame(double scale, RECT& changed) {
                 }
             }
         }
-        m_root->DoPaint(painter, dirty);
+        m_root->DoPaint(painter, covered);
     }
     cairo_destroy(cr);
     cairo_surface_flush(m_frame.get());
