@@ -13,6 +13,10 @@
 namespace kestrova::ui::x11 {
 namespace {
 
+RECT exposedArea(const XExposeEvent& ev) {
+    return RECT{ev.x, ev.y, ev.x + ev.width, ev.y + ev.height};
+}
+
 WPARAM virtualKey(KeySym sym) {
     if (sym == XK_Return || sym == XK_KP_Enter)
         return VK_RETURN;
@@ -102,8 +106,8 @@ void X11Backend::handleEvent(XEvent& ev) {
             keepTopmostOnTop();
         return;
     }
-    const RECT exposed{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width,
-                       ev.xexpose.y + ev.xexpose.height};
+    // Read only for an exposure: the event's other kinds hold other fields there.
+    const RECT exposed = ev.type == Expose ? exposedArea(ev.xexpose) : RECT{};
     if (ev.type == Expose) {
         for (auto& [owner, native] : m_windows) {
             if (native.shadow.xid == ev.xexpose.window)
