@@ -30,6 +30,10 @@ void CFloatDlg::InitWindow() {
     SetWindowLongW(m_hWnd, GWL_STYLE, static_cast<LONG>(static_cast<DWORD>(style) & 0xFFFAFFFFu));
     m_pMainTab = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl(L"main_tab"));
     m_pTitle = dynamic_cast<CLabelUI*>(m_pm.FindControl(L"title"));
+    // The title keeps its one row whatever the advert sends: cut with "…" at the row's end.
+    if (m_pTitle)
+        m_pTitle->SetTextStyle((m_pTitle->GetTextStyle() & ~DT_WORDBREAK) | DT_SINGLELINE |
+                               DT_END_ELLIPSIS);
     InitIconAndShadow();
 }
 

@@ -31,17 +31,36 @@ int measureWrapped(HDC dc, std::wstring_view text, int width) {
     return rc.bottom;
 }
 
+namespace {
+
+// Texts up to this long are measured whole; more than a work area of lines holds.
+constexpr size_t kFirstBeginning = 4096;
+
+// The length of the first beginning of text (growing fourfold from kFirstBeginning) that
+// is taller than maxHeight wrapped at width, or 0 when the whole text is not. A beginning
+// is never taller than the whole, so a long text is judged by what can show of it.
+size_t firstTooTall(HDC dc, std::wstring_view text, int width, int maxHeight) {
+    for (size_t length = kFirstBeginning; length < text.size(); length *= 4) {
+        if (measureWrapped(dc, text.substr(0, length), width) > maxHeight) {
+            return length;
+        }
+    }
+    return measureWrapped(dc, text, width) > maxHeight ? text.size() : 0;
+}
+
+}  // namespace
+
 FittedText fitTextHeight(HDC dc, std::wstring_view text, int width, int maxHeight) {
-    int full = measureWrapped(dc, text, width);
-    if (full <= maxHeight) {
-        return {std::wstring(text), full, false};
+    const size_t tooTall = firstTooTall(dc, text, width, maxHeight);
+    if (tooTall == 0) {
+        return {std::wstring(text), measureWrapped(dc, text, width), false};
     }
     auto fits = [&](size_t length) {
         return measureWrapped(dc, withEllipsis(text, length), width) <= maxHeight;
     };
     // Gallop up from a short beginning, then bisect: the cost follows what is visible,
     // not the length of the whole text. Invariant: fits(good), !fits(bad).
-    size_t good = 0, bad = text.size();
+    size_t good = 0, bad = tooTall;
     for (size_t probe = 64; probe < bad; probe *= 2) {
         if (!fits(probe)) {
             bad = probe;

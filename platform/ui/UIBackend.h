@@ -29,6 +29,18 @@ struct NativeWindowParams {
     HWND owner = nullptr;
 };
 
+// A window's paint as its backend asks for it (kestrova::ui::paintFrame): the window's
+// kept frame brought up to date at the backend's scale.
+struct FramePaint {
+    double scale = 1.0;
+    // The window's frame in device pixels, borrowed until its next paint; null when the
+    // window paints nothing.
+    cairo_surface_t* frame = nullptr;
+    // The device pixels rendered by this paint (empty when none): what to put on screen
+    // besides what the screen lost.
+    RECT changed{};
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -45,7 +57,8 @@ public:
     virtual void setIcon(HWND handle, const TImageInfo& icon) = 0;
     // The style bits that matter natively: whether the window may be resized.
     virtual void setStyle(HWND handle, DWORD style) = 0;
-    // Asks for a repaint; the backend paints when it next runs its events.
+    // The window has something new to render; the backend paints it (paintFrame) when it
+    // next runs its events. Moves and exposures need none: they show the kept frame.
     virtual void invalidate(HWND handle) = 0;
 
     // Device pixels per design pixel (2 on a 2x screen).

@@ -21,7 +21,14 @@ void CControlUI::SetPos(RECT rc) {
         rc.right = rc.left;
     if (rc.bottom < rc.top)
         rc.bottom = rc.top;
-    m_rcItem = rc;
+    const bool moved = rc.left != m_rcItem.left || rc.top != m_rcItem.top ||
+                       rc.right != m_rcItem.right || rc.bottom != m_rcItem.bottom;
+    if (moved) {
+        // Where it was and where it goes both change on screen.
+        Invalidate();
+        m_rcItem = rc;
+        Invalidate();
+    }
 }
 
 void CControlUI::SetFixedWidth(int cx) {
@@ -112,6 +119,9 @@ CControlUI* CControlUI::FindControlByName(LPCTSTR name) {
 }
 
 void CControlUI::DoPaint(kestrova::ui::Painter& painter, const RECT& /*dirty*/) {
+    if (m_pManager) {
+        m_pManager->ControlPainted(*this);
+    }
     kestrova::ui::Painter::ClipScope clip(painter, m_rcItem);
     PaintBkColor(painter);
     PaintBkImage(painter);

@@ -38,14 +38,19 @@ AttrResult readAndSet(Control& control, std::wstring_view value) {
     return AttrResult::Applied;
 }
 
-// Runs the table's handler for name; Unknown when the table has none.
+// Runs the table's handler for name; Unknown when the table has none. An attribute that
+// applies may change how the control looks: it is drawn again at the next paint.
 template <class Control, std::size_t N>
 AttrResult applyAttribute(const AttributeHandler<Control> (&table)[N], Control& control,
                           LPCTSTR name, LPCTSTR value) {
     const std::wstring_view wanted = name ? name : L"";
     for (const AttributeHandler<Control>& row : table) {
-        if (row.name == wanted)
-            return row.apply(control, value ? value : L"");
+        if (row.name == wanted) {
+            const AttrResult result = row.apply(control, value ? value : L"");
+            if (result == AttrResult::Applied)
+                control.Invalidate();
+            return result;
+        }
     }
     return AttrResult::Unknown;
 }
@@ -131,9 +136,12 @@ public:
     // This control or a descendant named name, or null.
     virtual CControlUI* FindControlByName(LPCTSTR name);
 
+    // Draws the control's part inside dirty (window pixels); a container draws only the
+    // children that overlap it. The paint manager's observer hears of each control drawn.
     virtual void DoPaint(kestrova::ui::Painter& painter, const RECT& dirty);
     virtual void DoEvent(TEventUI& event);
 
+    // Has the control drawn again at the next paint.
     void Invalidate();
 
 protected:

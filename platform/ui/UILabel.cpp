@@ -77,12 +77,31 @@ AttrResult CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     return result == AttrResult::Unknown ? CControlUI::SetAttribute(name, value) : result;
 }
 
+void CLabelUI::SetText(LPCTSTR text) {
+    m_layout.reset();
+    CControlUI::SetText(text);
+}
+
+void CLabelUI::SetTextStyle(UINT style) {
+    m_uTextStyle = style;
+    Invalidate();
+}
+
+void CLabelUI::SetManager(CPaintManagerUI* manager, CControlUI* parent) {
+    m_layout.reset();
+    CControlUI::SetManager(manager, parent);
+}
+
 void CLabelUI::PaintText(kestrova::ui::Painter& painter) {
     if (m_sText.IsEmpty() || !m_pManager) {
         return;
     }
-    painter.drawText(GetTextRect(), m_sText.str(), m_pManager->GetFont(m_iFont),
-                     m_bEnabled ? m_dwTextColor : m_dwDisabledTextColor, m_uTextStyle);
+    const RECT rc = GetTextRect();
+    PangoLayout* layout =
+        m_layout.layout(m_pManager->GetPaintDC(), m_pManager->GetFont(m_iFont), m_sText.str(),
+                        SIZE{rc.right - rc.left, rc.bottom - rc.top}, m_uTextStyle);
+    painter.drawLayout(rc, layout, m_bEnabled ? m_dwTextColor : m_dwDisabledTextColor,
+                       m_uTextStyle);
 }
 
 bool CButtonUI::Activate() {
@@ -121,7 +140,9 @@ void CButtonUI::CollectImages(std::vector<CDuiString>& out) const {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
-    bool inside = PtInRect(m_rcItem, event.ptMouse);
+    const bool inside = PtInRect(m_rcItem, event.ptMouse);
+    const bool wasHot = m_bHot, wasPushed = m_bPushed;
+    bool click = false;
     switch (event.Type) {
         case UIEVENT_MOUSEENTER:
             m_bHot = true;
@@ -138,21 +159,22 @@ void CButtonUI::DoEvent(TEventUI& event) {
             m_bPushed = m_bCaptured && inside;
             m_bHot = inside;
             break;
-        case UIEVENT_BUTTONUP: {
-            bool click = m_bCaptured && inside;
+        case UIEVENT_BUTTONUP:
+            click = m_bCaptured && inside;
             m_bCaptured = false;
             m_bPushed = false;
             m_bHot = inside;
-            Invalidate();
-            if (click) {
-                Activate();  // may close the window: nothing of this object is used after it
-            }
-            return;
-        }
+            break;
         default:
             return;
     }
-    Invalidate();
+    // Drawn again only when its look changes, not for every move of the pointer over it.
+    if (m_bHot != wasHot || m_bPushed != wasPushed) {
+        Invalidate();
+    }
+    if (click) {
+        Activate();  // may close the window: nothing of this object is used after it
+    }
 }
 
 void CButtonUI::PaintStatusImage(kestrova::ui::Painter& painter) {

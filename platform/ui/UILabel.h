@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/ui/UIControl.h"
+#include "platform/ui/UITextLayout.h"
 
 class CLabelUI : public CControlUI {
 public:
@@ -15,6 +16,9 @@ public:
     void SetTextColor(DWORD argb);
     // DT_ alignment bits the text is drawn with.
     UINT GetTextStyle() const { return m_uTextStyle; }
+    void SetTextStyle(UINT style);
+    void SetText(LPCTSTR text) override;
+    void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
     // The rectangle the text is laid out in: the item rectangle less the padding.
     RECT GetTextRect() const;
 
@@ -28,6 +32,8 @@ protected:
     DWORD m_dwDisabledTextColor = 0xFFA7A6AA;
     RECT m_rcTextPadding{};
     UINT m_uTextStyle = DT_LEFT | DT_VCENTER | DT_WORDBREAK;
+    // The text laid out for its box, kept until the text or the box changes.
+    kestrova::ui::TextLayoutCache m_layout;
 };
 
 class CButtonUI : public CLabelUI {

@@ -3,10 +3,12 @@
 #include "platform/ui/UIManager.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UIPainter.h"
 #include "platform/ui/UITrace.h"
+#include "platform/ui/UIWinApi.h"
 #include "util/Folders.h"
 
 namespace {
@@ -79,6 +81,7 @@ void CPaintManagerUI::SetSkin(std::unique_ptr<kestrova::ui::SkinSource> skin) {
     m_skin = std::move(skin);
     m_images.clear();
     m_missingImages.clear();
+    Invalidate(RECT{0, 0, m_szClient.cx, m_szClient.cy});
 }
 
 const TImageInfo* CPaintManagerUI::GetImageEx(LPCTSTR name) {
@@ -174,7 +177,11 @@ void CPaintManagerUI::NeedUpdate() {
     Invalidate(RECT{0, 0, m_szClient.cx, m_szClient.cy});
 }
 
-void CPaintManagerUI::Invalidate(const RECT& /*rc*/) {
+void CPaintManagerUI::Invalidate(const RECT& rc) {
+    if (IsRectEmpty(&rc)) {
+        return;
+    }
+    UnionRect(&m_rcDirty, &m_rcDirty, &rc);
     if (m_hWnd) {
         kestrova::ui::invalidateWindow(m_hWnd);
     }
@@ -203,19 +210,104 @@ void CPaintManagerUI::Render(HDC dc) {
     if (!dc) {
         return;
     }
+    double sx = 1, sy = 1;
+    cairo_user_to_device_distance(dc->cr, &sx, &sy);
+    const double scale = std::abs(sx);
+    RECT changed{};
+    cairo_surface_t* frame = UpdateFrame(scale, changed);
+    if (!frame) {
+        return;
+    }
+    cairo_t* cr = dc->cr;
+    cairo_save(cr);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    cairo_set_source_surface(cr, frame, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
+namespace {
+
+// The device pixels that cover rc at scale, within a frame of size.
+RECT deviceRect(const RECT& rc, double scale, SIZE size) {
+    const RECT covering{static_cast<LONG>(std::floor(rc.left * scale)),
+                        static_cast<LONG>(std::floor(rc.top * scale)),
+                        static_cast<LONG>(std::ceil(rc.right * scale)),
+                        static_cast<LONG>(std::ceil(rc.bottom * scale))};
+    const RECT frame{0, 0, size.cx, size.cy};
+    RECT inside{};
+    IntersectRect(&inside, &covering, &frame);
+    return inside;
+}
+
+}  // namespace
+
+cairo_surface_t* CPaintManagerUI::UpdateFrame(double scale, RECT& changed) {
+    changed = RECT{};
+    if (!m_root || !(scale > 0)) {
+        return nullptr;
+    }
     UpdateLayout();
-    kestrova::ui::Painter painter(dc);
-    RECT client{0, 0, m_szClient.cx, m_szClient.cy};
-    if (!m_settings.sLayeredImage.IsEmpty()) {
-        auto spec = kestrova::ui::parseImageSpec(m_settings.sLayeredImage.str());
-        if (spec.spec) {
-            if (const TImageInfo* image = GetImageEx(spec.spec->file.c_str())) {
-                painter.drawImage(*image, client, *spec.spec);
+    const SIZE size{static_cast<LONG>(std::max(1L, std::lround(m_szClient.cx * scale))),
+                    static_cast<LONG>(std::max(1L, std::lround(m_szClient.cy * scale)))};
+    const RECT client{0, 0, m_szClient.cx, m_szClient.cy};
+    if (!m_frame || scale != m_frameScale ||
+        cairo_image_surface_get_width(m_frame.get()) != size.cx ||
+        cairo_image_surface_get_height(m_frame.get()) != size.cy) {
+        m_frame.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.cx, size.cy));
+        m_frameScale = scale;
+        m_rcDirty = client;
+    }
+    RECT dirty{};
+    IntersectRect(&dirty, &m_rcDirty, &client);
+    m_rcDirty = RECT{};
+    const RECT device = deviceRect(dirty, scale, size);
+    if (IsRectEmpty(&device)) {
+        return m_frame.get();
+    }
+    // At a fractional scale a device pixel at the edge also covers a neighbour's design
+    // pixels: every control under the cleared pixels draws again.
+    const RECT covered{static_cast<LONG>(std::floor(device.left / scale)),
+                       static_cast<LONG>(std::floor(device.top / scale)),
+                       static_cast<LONG>(std::ceil(device.right / scale)),
+                       static_cast<LONG>(std::ceil(device.bottom / scale))};
+    // Everything under the invalidated pixels is drawn again, clipped to them; whole
+    // device pixels, so nothing at the edge is blended twice.
+    cairo_t* cr = cairo_create(m_frame.get());
+    cairo_rectangle(cr, device.left, device.top, device.right - device.left,
+                    device.bottom - device.top);
+    cairo_clip(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_scale(cr, scale, scale);
+    {
+        HDC__ dc(cr);
+        kestrova::ui::Painter painter(&dc);
+        if (!m_settings.sLayeredImage.IsEmpty()) {
+            auto spec = kestrova::ui::parseImageSpec(m_settings.sLayeredImage.str());
+            if (spec.spec) {
+                if (const TImageInfo* image = GetImageEx(spec.spec->file.c_str())) {
+                    painter.drawImage(*image, client, *spec.spec);
+                }
             }
         }
+        m_root->DoPaint(painter, covered);
     }
-    if (m_root) {
-        m_root->DoPaint(painter, client);
+    cairo_destroy(cr);
+    cairo_surface_flush(m_frame.get());
+    changed = device;
+    return m_frame.get();
+}
+
+void CPaintManagerUI::SetPaintObserver(std::function<void(const CControlUI&)> observer) {
+    m_paintObserver = std::move(observer);
+}
+
+void CPaintManagerUI::ControlPainted(const CControlUI& control) {
+    if (m_paintObserver) {
+        m_paintObserver(control);
     }
 }
 

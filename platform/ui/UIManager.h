@@ -1,10 +1,13 @@
 // CPaintManagerUI: everything a window's control tree shares. It holds the root
 // control, the skin the tree's pictures and fonts come from, the window settings of the
 // layout, and it turns window messages into control events (hover, capture, click) and
-// notifications. It never touches a native window; painting goes into whatever drawing
-// context the host (or a test) hands it.
+// notifications. It never touches a native window. It keeps the window's last rendered
+// frame: a paint renders into it only what was invalidated since the last one (a text
+// set, a hover, a press, a new size), and hands it to the host, or copies it into
+// whatever drawing context a test or a tool passes.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -72,15 +75,28 @@ public:
 
     void SetClientSize(SIZE size);
     SIZE GetClientSize() const { return m_szClient; }
+    // Lays the tree out again at the next paint and renders all of it.
     void NeedUpdate();
+    // Renders rc again at the next paint (with anything else invalidated meanwhile: the
+    // box around them all); the rest of the frame is kept.
     void Invalidate(const RECT& rc);
     // Lays out the tree now if anything changed since the last layout.
     void UpdateLayout();
 
-    // A measuring context: text measured in it matches what painting draws.
+    // A measuring context: text measured in it matches what painting draws. The controls'
+    // text layouts are made in it and kept, whatever they are drawn into.
     HDC GetPaintDC();
-    // Paints the whole client area (layered image, then the tree) into dc.
+    // Brings the frame up to date at dc's scale and copies it, whole, into dc.
     void Render(HDC dc);
+    // Brings the window's frame up to date at scale (device pixels per design pixel) and
+    // returns it, borrowed until the next paint or the manager's end. changed receives the
+    // device rectangle rendered now: empty when nothing was invalidated, the whole frame
+    // when it is new (first paint, a new size or scale). Null without a root control.
+    cairo_surface_t* UpdateFrame(double scale, RECT& changed);
+    // Called with every control the frame renders (its part inside what was invalidated),
+    // for tests and benchmarks that count the work; empty for none.
+    void SetPaintObserver(std::function<void(const CControlUI&)> observer);
+    void ControlPainted(const CControlUI& control);
 
     void AddNotifier(INotifyUI* notifier);
     void RemoveNotifier(INotifyUI* notifier);
@@ -109,6 +125,10 @@ private:
     std::unique_ptr<CControlUI> m_root;
     SIZE m_szClient{};
     bool m_bUpdateNeeded = false;
+    RECT m_rcDirty{};  // design pixels; empty: nothing to render
+    kestrova::ui::SurfacePtr m_frame;
+    double m_frameScale = 0;
+    std::function<void(const CControlUI&)> m_paintObserver;
     cairo_surface_t* m_measureSurface = nullptr;
     std::unique_ptr<HDC__> m_measureDC;
     std::vector<INotifyUI*> m_notifiers;

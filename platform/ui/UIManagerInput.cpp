@@ -4,6 +4,8 @@
 // it was not clicked.
 #include "platform/ui/UIManager.h"
 
+#include "platform/ui/UIBackend.h"
+
 void CPaintManagerUI::SendEvent(CControlUI* control, int type, POINT pt, WPARAM wParam) {
     TEventUI event;
     event.Type = type;
@@ -33,7 +35,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (uMsg) {
         case WM_PAINT:
-            Render(reinterpret_cast<HDC>(wParam));
+            // A drawing context to copy the frame into, or a backend's request for it.
+            if (wParam) {
+                Render(reinterpret_cast<HDC>(wParam));
+            } else if (auto* paint = reinterpret_cast<kestrova::ui::FramePaint*>(lParam)) {
+                paint->frame = UpdateFrame(paint->scale, paint->changed);
+            }
             return true;
         case WM_SIZE:
             SetClientSize(SIZE{LOWORD(static_cast<std::uintptr_t>(lParam)),

@@ -351,4 +351,11 @@ void paintWindow(HWND hwnd, cairo_t* cr) {
     sendMessage(hwnd, WM_PAINT, reinterpret_cast<WPARAM>(&dc), 0);
 }
 
+bool paintFrame(HWND hwnd, FramePaint& paint) {
+    paint.frame = nullptr;
+    paint.changed = RECT{};
+    sendMessage(hwnd, WM_PAINT, 0, reinterpret_cast<LPARAM>(&paint));
+    return paint.frame != nullptr;
+}
+
 }  // namespace kestrova::ui

@@ -53,9 +53,14 @@ bool pumpMessages(int maxWaitMs);
 void watchDescriptor(int fd, std::function<void()> onReadable);
 bool quitPending();
 
-// Asks the backend for a repaint of the window.
+// Tells the backend that the window has something new to render.
 void invalidateWindow(HWND hwnd);
-// Paints the window into cr (at the backend's scale) through WM_PAINT.
+// Paints the window into cr through WM_PAINT: its kept frame, brought up to date at cr's
+// scale, copied whole (the preview tool, tests).
 void paintWindow(HWND hwnd, cairo_t* cr);
+// A backend's paint, through WM_PAINT (wParam 0, lParam &paint): the window renders what
+// was invalidated into its kept frame and hands the frame over. False when the window
+// has no frame to show. Runs window code, which may close the window.
+bool paintFrame(HWND hwnd, FramePaint& paint);
 
 }  // namespace kestrova::ui

@@ -28,6 +28,10 @@ void setUpscaleFilter(cairo_t* cr) {
                              whole(mx) && whole(my) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BEST);
 }
 
+// Sizes of a picture kept scaled at once; a window draws its picture at one size, and
+// the last two cover a resize in between.
+constexpr std::size_t kMaxScaledCopies = 2;
+
 // One patch of a nine-slice: the source part is cut out as a sub-surface so that
 // bilinear filtering at its edges pads with its own pixels, not its neighbour's.
 void drawPatch(cairo_t* cr, cairo_surface_t* image, Box src, Box dst, double alpha,
@@ -48,6 +52,69 @@ void drawPatch(cairo_t* cr, cairo_surface_t* image, Box src, Box dst, double alp
     cairo_paint_with_alpha(cr, alpha);
     cairo_restore(cr);
     cairo_surface_destroy(part);
+}
+
+// src of image at size, from the picture's kept copies or made and kept now.
+cairo_surface_t* scaledCopy(const TImageInfo& image, Box src, SIZE size) {
+    auto& copies = image.scaled;
+    for (const TImageInfo::ScaledCopy& copy : copies) {
+        if (copy.part.x == src.x && copy.part.y == src.y && copy.part.w == src.w &&
+            copy.part.h == src.h && copy.size.cx == size.cx && copy.size.cy == size.cy) {
+            return copy.surface.get();
+        }
+    }
+    cairo_surface_t* scaled = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size.cx, size.cy);
+    cairo_t* cr = cairo_create(scaled);
+    drawPatch(cr, image.surface, src, {0, 0, double(size.cx), double(size.cy)}, 1.0, true);
+    cairo_destroy(cr);
+    cairo_surface_flush(scaled);
+    if (copies.size() >= kMaxScaledCopies) {
+        copies.erase(copies.begin());
+    }
+    copies.push_back({{src.x, src.y, src.w, src.h}, size, SurfacePtr(scaled)});
+    return scaled;
+}
+
+// Picture coordinates are scaled by the ratio of a reduced surface to the picture's size,
+// which leaves rounding dust on whole numbers.
+bool samePixels(double a, double b) {
+    return std::abs(a - b) < 1e-6;
+}
+bool wholePixels(double v) {
+    return samePixels(v, std::round(v));
+}
+
+// src (in the surface's pixels) into dst, drawn at whole device pixels: the copy is made at the
+// size dst covers on the device and then only copied, so a frame painted again pays no scaling.
+void drawWhole(cairo_t* cr, const TImageInfo& image, Box src, Box dst, double alpha) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || m.xx <= 0 || m.yy <= 0) {
+        // Turned or mirrored: no copy would be drawn 1:1.
+        drawPatch(cr, image.surface, src, dst, alpha, true);
+        return;
+    }
+    double x0 = dst.x, y0 = dst.y, x1 = dst.x + dst.w, y1 = dst.y + dst.h;
+    cairo_user_to_device(cr, &x0, &y0);
+    cairo_user_to_device(cr, &x1, &y1);
+    const auto left = static_cast<LONG>(std::lround(x0)), top = static_cast<LONG>(std::lround(y0));
+    const SIZE size{static_cast<LONG>(std::lround(x1)) - left,
+                    static_cast<LONG>(std::lround(y1)) - top};
+    if (size.cx <= 0 || size.cy <= 0 || src.w <= 0 || src.h <= 0) {
+        return;
+    }
+    // At its own size a part at whole pixels is drawn straight from the picture.
+    const bool asIs = samePixels(src.w, size.cx) && samePixels(src.h, size.cy) &&
+                      wholePixels(src.x) && wholePixels(src.y);
+    cairo_surface_t* pixels = asIs ? image.surface : scaledCopy(image, src, size);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_rectangle(cr, double(left), double(top), double(size.cx), double(size.cy));
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, pixels, double(left) - (asIs ? std::round(src.x) : 0),
+                             double(top) - (asIs ? std::round(src.y) : 0));
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
 }
 
 }  // namespace
@@ -97,8 +164,8 @@ void Painter::drawImage(const TImageInfo& image, const RECT& rc, const ImageSpec
     const double ky =
         image.nY > 0 ? cairo_image_surface_get_height(image.surface) / double(image.nY) : 1;
     if (l + r + t + b == 0) {
-        drawPatch(cr(), image.surface, {xs[0] * kx, ys[0] * ky, sw * kx, sh * ky},
-                  {xd[0], yd[0], dw, dh}, alpha, true);
+        drawWhole(cr(), image, {xs[0] * kx, ys[0] * ky, sw * kx, sh * ky}, {xd[0], yd[0], dw, dh},
+                  alpha);
         return;
     }
     for (int row = 0; row < 3; ++row) {
@@ -109,17 +176,15 @@ void Painter::drawImage(const TImageInfo& image, const RECT& rc, const ImageSpec
     }
 }
 
-void Painter::drawText(const RECT& rc, std::wstring_view text, HFONT font, DWORD argb,
-                       UINT format) {
-    if (text.empty()) {
+void Painter::drawLayout(const RECT& rc, PangoLayout* layout, DWORD argb, UINT format) {
+    if (!layout) {
         return;
     }
-    int width = rc.right - rc.left;
-    auto layout = makeTextLayout(m_dc, font, text, std::max(width, 0), format);
-    SIZE size = layoutPixelSize(layout.get());
+    const int width = rc.right - rc.left;
+    const SIZE size = layoutPixelSize(layout);
     double x = rc.left;
     double y = rc.top;
-    bool wrapped = pango_layout_get_width(layout.get()) >= 0;
+    const bool wrapped = pango_layout_get_width(layout) >= 0;
     if (!wrapped && (format & DT_CENTER)) {
         x += (width - size.cx) / 2.0;
     } else if (!wrapped && (format & DT_RIGHT)) {
@@ -130,12 +195,13 @@ void Painter::drawText(const RECT& rc, std::wstring_view text, HFONT font, DWORD
     } else if (format & DT_BOTTOM) {
         y += rc.bottom - rc.top - size.cy;
     }
+    // The layout keeps the context it was made in (the manager's measuring context, whose
+    // metrics are unhinted): drawn here at any scale it places every glyph where it was
+    // measured, and it is laid out again only when it changes.
     cairo_save(cr());
     setColor(argb);
     cairo_move_to(cr(), x, y);
-    pango_cairo_update_context(cr(), m_dc->pango());
-    pango_layout_context_changed(layout.get());
-    pango_cairo_show_layout(cr(), layout.get());
+    pango_cairo_show_layout(cr(), layout);
     cairo_restore(cr());
 }
 

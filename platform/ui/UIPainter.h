@@ -3,8 +3,6 @@
 // coordinates are the window's own pixels; the host scales the context for the screen.
 #pragma once
 
-#include <string_view>
-
 #include "platform/ui/UIAttributes.h"
 #include "platform/ui/UIRender.h"
 #include "platform/ui/UIText.h"
@@ -20,11 +18,13 @@ public:
 
     void fillRect(const RECT& rc, DWORD argb);
     // Draws the picture into rc as spec says: its source part (whole picture by default),
-    // stretched to rc (or spec.dest inside rc) with spec.corner borders kept unscaled.
+    // stretched to rc (or spec.dest inside rc) with spec.corner borders kept unscaled. A
+    // picture drawn without borders is scaled once per size in device pixels and kept
+    // with the picture (TImageInfo::scaled); drawing it again at that size only copies.
     void drawImage(const TImageInfo& image, const RECT& rc, const ImageSpec& spec);
-    // Draws text inside rc; DT_CENTER/DT_RIGHT and DT_VCENTER/DT_BOTTOM place it, and
-    // DT_WORDBREAK wraps it at rc's width.
-    void drawText(const RECT& rc, std::wstring_view text, HFONT font, DWORD argb, UINT format);
+    // Draws text laid out for rc (layOutForBox, UITextLayout.h) inside it; DT_CENTER and
+    // DT_RIGHT place an unwrapped line, DT_VCENTER and DT_BOTTOM the lines.
+    void drawLayout(const RECT& rc, PangoLayout* layout, DWORD argb, UINT format);
 
     // Restricts drawing to rc until the scope ends.
     class ClipScope {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -42,6 +43,35 @@ struct PictureStore {
 PictureStore& store() {
     static PictureStore s;
     return s;
+}
+
+// No window shows a picture larger than the work area, so a picture whose pixels exceed
+// that box keeps only as many as fill it with its proportions: scaled down once here and the
+// larger pixels freed, before any window holds a frame or a scaled copy beside them. A
+// window sized to such a picture then draws these pixels as they are.
+void reduceToFit(TImageInfo& image, SIZE fit) {
+    const int w = cairo_image_surface_get_width(image.surface);
+    const int h = cairo_image_surface_get_height(image.surface);
+    if (fit.cx <= 0 || fit.cy <= 0 || (w <= fit.cx && h <= fit.cy)) {
+        return;
+    }
+    const double scale = std::min(double(fit.cx) / w, double(fit.cy) / h);
+    const int tw = std::max(1, static_cast<int>(std::lround(w * scale)));
+    const int th = std::max(1, static_cast<int>(std::lround(h * scale)));
+    SurfacePtr reduced(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, tw, th));
+    if (cairo_surface_status(reduced.get()) != CAIRO_STATUS_SUCCESS) {
+        return;
+    }
+    cairo_t* cr = cairo_create(reduced.get());
+    cairo_scale(cr, double(tw) / w, double(th) / h);
+    cairo_set_source_surface(cr, image.surface, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(reduced.get());
+    cairo_surface_destroy(image.surface);
+    image.surface = reduced.release();
 }
 
 bool readAll(int fd, std::size_t size, std::string& out) {
@@ -97,7 +127,9 @@ DecodeResult loadPictureFile(const std::string& path, DWORD mask) {
     }
     DecodeResult decoded = decodeImage(
         {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, {mask, fit});
+    std::string().swap(bytes);
     if (decoded.image) {
+        reduceToFit(*decoded.image, fit);
         s.pictures[key] = decoded.image;
     }
     return decoded;

@@ -11,9 +11,19 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/ui/UIDefs.h"
 #include "platform/ui/UIString.h"
+
+namespace kestrova::ui {
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+}  // namespace kestrova::ui
 
 // A decoded picture. nX x nY is the picture's own size in pixels, as its header declares;
 // surface holds its pixels as premultiplied ARGB, at that size or, for a picture decoded to
@@ -24,6 +34,17 @@ struct TImageInfo {
     int nY = 0;
     bool bAlpha = false;
     cairo_surface_t* surface = nullptr;
+    // The picture, or a part of it, scaled to a size in device pixels: made by the painter
+    // the first time it draws the picture at that size and kept with it, so a picture is
+    // scaled once per size however often it is drawn.
+    struct ScaledCopy {
+        struct {
+            double x, y, w, h;
+        } part;  // in the surface's pixels
+        SIZE size;
+        kestrova::ui::SurfacePtr surface;
+    };
+    mutable std::vector<ScaledCopy> scaled;
 
     TImageInfo() = default;
     ~TImageInfo();
@@ -71,9 +92,9 @@ struct DecodeResult {
 DecodeResult decodeImage(std::span<const std::uint8_t> bytes, const DecodeOptions& options = {});
 
 // A picture file as windows show it: decoded to fit the work area at the screen's scale
-// (pictureFitBox), and decoded once: while any holder keeps the result, loading the same
-// unchanged file (same device, inode, size and modification time) with the same mask
-// shares it.
+// (pictureFitBox), its pixels reduced to that box when they exceed it, and decoded once: while any
+// holder keeps the result, loading the same unchanged file (same device, inode, size and
+// modification time) with the same mask shares it.
 DecodeResult loadPictureFile(const std::string& path, DWORD mask = 0);
 
 // The work area in device pixels: no window is shown larger.

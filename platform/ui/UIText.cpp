@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "platform/ui/UIString.h"
 
@@ -127,6 +128,18 @@ int DrawTextW(HDC dc, LPCWSTR text, int length, RECT* rc, UINT format) {
 }
 
 namespace kestrova::ui {
+namespace {
+
+LayoutObserver& layoutObserver() {
+    static LayoutObserver observer;
+    return observer;
+}
+
+}  // namespace
+
+void setLayoutObserver(LayoutObserver observer) {
+    layoutObserver() = std::move(observer);
+}
 
 void GObjectDeleter::operator()(void* object) const {
     if (object) {
@@ -135,8 +148,20 @@ void GObjectDeleter::operator()(void* object) const {
 }
 
 LayoutPtr makeTextLayout(HDC dc, HFONT font, std::wstring_view text, int width, UINT format) {
+    if (layoutObserver()) {
+        layoutObserver()(text.size());
+    }
     LayoutPtr layout(pango_layout_new(dc->pango()));
     std::string utf8 = toUtf8(text);
+    if (format & DT_SINGLELINE) {
+        // One line whatever the text holds: its line breaks are spaces, as on the one line
+        // a title row has.
+        for (char& c : utf8) {
+            if (c == '\n' || c == '\r' || c == '\v' || c == '\f')
+                c = ' ';
+        }
+        pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
+    }
     pango_layout_set_text(layout.get(), utf8.c_str(), static_cast<int>(utf8.size()));
     if (font) {
         pango_layout_set_font_description(layout.get(), font->description());

@@ -6,6 +6,8 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -71,6 +73,12 @@ using LayoutPtr = std::unique_ptr<PangoLayout, GObjectDeleter>;
 // A layout of text for dc's context in font, wrapped or aligned per the DT_ format bits.
 // width < 0 leaves the layout unbounded.
 LayoutPtr makeTextLayout(HDC dc, HFONT font, std::wstring_view text, int width, UINT format);
+
+// Told how many characters each new layout holds (every text measured or drawn goes
+// through makeTextLayout), so that a test or a benchmark can see that the work follows
+// what shows rather than the length of a text. Empty for none; UI thread only.
+using LayoutObserver = std::function<void(std::size_t characters)>;
+void setLayoutObserver(LayoutObserver observer);
 
 // The layout's logical size in whole pixels (rounded up).
 SIZE layoutPixelSize(PangoLayout* layout);

@@ -1,6 +1,7 @@
 // Window functions over the message core and the backend.
 #include "platform/ui/UIWinApi.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/ui/UIMessageCore.h"
@@ -45,14 +46,14 @@ BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     return TRUE;
 }
 
-BOOL MoveWindow(HWND hWnd, int x, int y, int cx, int cy, BOOL repaint) {
+// Repainted or not, the window shows its content at the new place: whatever a move
+// uncovers the host copies from the window's retained frame, so a move renders nothing
+// again. A new size reaches the layout (WM_SIZE), which renders the window afresh.
+BOOL MoveWindow(HWND hWnd, int x, int y, int cx, int cy, BOOL /*repaint*/) {
     if (!isWindow(hWnd)) {
         return FALSE;
     }
     applyRect(hWnd, RECT{x, y, x + cx, y + cy});
-    if (repaint) {
-        invalidateWindow(hWnd);
-    }
     return TRUE;
 }
 
@@ -90,6 +91,29 @@ BOOL GetClientRect(HWND hWnd, RECT* rc) {
     }
     *rc = RECT{0, 0, window.right - window.left, window.bottom - window.top};
     return TRUE;
+}
+
+BOOL IsRectEmpty(const RECT* rc) {
+    return !rc || rc->right <= rc->left || rc->bottom <= rc->top ? TRUE : FALSE;
+}
+
+BOOL UnionRect(RECT* out, const RECT* a, const RECT* b) {
+    if (IsRectEmpty(a)) {
+        *out = IsRectEmpty(b) ? RECT{} : *b;
+    } else if (IsRectEmpty(b)) {
+        *out = *a;
+    } else {
+        *out = RECT{std::min(a->left, b->left), std::min(a->top, b->top),
+                    std::max(a->right, b->right), std::max(a->bottom, b->bottom)};
+    }
+    return !IsRectEmpty(out);
+}
+
+BOOL IntersectRect(RECT* out, const RECT* a, const RECT* b) {
+    const RECT both{std::max(a->left, b->left), std::max(a->top, b->top),
+                    std::min(a->right, b->right), std::min(a->bottom, b->bottom)};
+    *out = IsRectEmpty(&both) ? RECT{} : both;
+    return !IsRectEmpty(out);
 }
 
 int GetSystemMetrics(int index) {

@@ -11,6 +11,8 @@ using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 // Moves, resizes, shows and raises. insertAfter is null or HWND_TOPMOST (kept above
 // normal windows); flags: SWP_NOMOVE, SWP_NOSIZE, SWP_SHOWWINDOW, SWP_HIDEWINDOW.
 BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+// A move never renders the window again: what it uncovers comes from the window's kept
+// frame, repaint or not.
 BOOL MoveWindow(HWND hWnd, int x, int y, int cx, int cy, BOOL repaint);
 BOOL ShowWindow(HWND hWnd, int cmdShow);
 BOOL DestroyWindow(HWND hWnd);
@@ -18,6 +20,13 @@ BOOL IsWindow(HWND hWnd);
 BOOL IsWindowVisible(HWND hWnd);
 BOOL GetWindowRect(HWND hWnd, RECT* rc);
 BOOL GetClientRect(HWND hWnd, RECT* rc);
+
+// Rectangle arithmetic as on Windows: a rectangle without width or height is empty, adds
+// nothing to a union, and an intersection that is empty comes out as all zeros. The
+// results say whether the rectangle made is not empty.
+BOOL IsRectEmpty(const RECT* rc);
+BOOL UnionRect(RECT* out, const RECT* a, const RECT* b);
+BOOL IntersectRect(RECT* out, const RECT* a, const RECT* b);
 
 // SM_CXSCREEN / SM_CYSCREEN: the primary monitor's size; anything else is 0.
 int GetSystemMetrics(int index);

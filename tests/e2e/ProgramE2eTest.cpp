@@ -211,9 +211,10 @@ TEST_F(ProgramE2eTest, ATextAdvertRestsInTheCornerOpensItsLinkClosesAndIsRemembe
 }
 
 // Pictures as a server may send them: the sample server's, the largest JPEG the pop-up
-// takes (decoded reduced), and an SVG of chained uses, which is no format the pop-up shows:
-// its window keeps the size of a picture that cannot be loaded and nothing crashes. The
-// whole process stays under 100 MB.
+// takes (decoded reduced), an SVG of chained uses, which is no format the pop-up shows (its
+// window keeps the size of a picture that cannot be loaded and nothing crashes), and the
+// largest PNG (decoded whole, then reduced to the screen). The whole process stays under
+// 100 MB, the window's kept frame included.
 TEST_F(ProgramE2eTest, PictureAdvertsAreCachedSizeTheWindowAndStayUnder100MB) {
     const struct {
         const char* what;
@@ -227,6 +228,8 @@ TEST_F(ProgramE2eTest, PictureAdvertsAreCachedSizeTheWindowAndStayUnder100MB) {
              test::jpegOf(4096, 4096, test::quadrants(4096, 4096), test::JpegScans::Progressive)),
          kScreenHeight, kScreenHeight},
         {"SVG with 2,000 chained uses", test::svgWithChainedUses(2000), 320, 250},
+        {"PNG of 4096 x 4096", asText(test::pngOf(4096, 4096, test::quadrants(4096, 4096))),
+         kScreenHeight, kScreenHeight},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -1,11 +1,12 @@
 // The pop-up on a real X server (Xvfb + openbox): where it starts and rests, what a click
-// opens through a recording "xdg-open", how it looks, and what the window manager and a
-// taskbar see.
+// opens through a recording "xdg-open", how it looks, what the window manager and a
+// taskbar see, and content as large as an advert may be.
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "../platform/ui/UiTestSupport.h"
@@ -235,6 +236,64 @@ TEST_F(X11, ScreenshotsOfARestingTextAndPictureAdvert) {
     run("import -window root -crop 300x200+" + std::to_string(at.x) + "+" + std::to_string(at.y) +
         " +repage " + shot.string());
     checkLook(shot, 300, 200, false);
+}
+
+// Content as large as an advert may be: a picture far larger than the screen and 400 KB of
+// title and text. Each comes to rest in the corner of the work area, drawn as it should be
+// after the slide (what the moves uncovered was filled from the kept frame), and its close
+// button ends it.
+TEST_F(X11, LargeContentComesToRestDrawnAndItsCloseButtonEndsIt) {
+    QuadrantPicture picture(3000, 2000);
+    std::wstring title, text;
+    while (text.size() < 400'000) {
+        title += L"A long advert title ";
+        text += L"words of a long advert text ";
+    }
+    struct Case {
+        const char* what;
+        std::function<void(TestDlg&)> fill;
+        bool isText;
+    } cases[] = {
+        {"3000 x 2000 picture, scaled into the work area",
+         [&](TestDlg& d) { d.ShowImageAdvert(L"Kestrova", picture.path().c_str(), L""); }, false},
+        {"400 KB title and text",
+         [&](TestDlg& d) { d.ShowTextAdvert(title.c_str(), text.c_str(), L""); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string id = createFilled(c.fill);
+        ASSERT_FALSE(id.empty());
+        slideToRest();
+        pumpFor(300);
+        XInfo at = xinfo(id);
+        EXPECT_EQ(at.x + at.w, 1920);
+        EXPECT_EQ(at.y + at.h, 1080);
+        fs::path shot =
+            artifacts / (c.isText ? "long-text-advert.png" : "large-picture-advert.png");
+        run("import -window root -crop " + std::to_string(at.w) + "x" + std::to_string(at.h) + "+" +
+            std::to_string(at.x) + "+" + std::to_string(at.y) + " +repage " + shot.string());
+        if (c.isText) {
+            EXPECT_EQ(at.w, 320);
+            EXPECT_GT(at.h, 1040) << "as tall as the work area";
+            checkLook(shot, at.w, at.h, true);
+        } else {
+            EXPECT_EQ(at.w, 1620) << "3:2 kept";
+            EXPECT_EQ(at.h, 1080);
+            const test::Picture s = test::readPng(shot);
+            ASSERT_EQ(s.w, at.w);
+            auto rgb = [&](int x, int y) { return s.at(x, y) & 0xFFFFFF; };
+            const int r = at.w - 20, b = at.h - 20;
+            EXPECT_TRUE(near(rgb(20, 60), 0xFF0000, 8)) << hex(rgb(20, 60));
+            EXPECT_TRUE(near(rgb(r, 60), 0x00FF00, 8)) << hex(rgb(r, 60));
+            EXPECT_TRUE(near(rgb(20, b), 0x0000FF, 8)) << hex(rgb(20, b));
+            EXPECT_TRUE(near(rgb(r, b), 0xFFFF00, 8)) << hex(rgb(r, b));
+        }
+        clickAt(at.x + at.w - 15, at.y + 15);
+        EXPECT_TRUE(eventually([&] { return !IsWindow(hwnd); })) << "the close button ends it";
+        if (ui::quitPending())
+            ui::runMessageLoop();
+        hwnd = nullptr;
+    }
 }
 
 }  // namespace

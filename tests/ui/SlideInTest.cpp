@@ -2,6 +2,7 @@
 #include "../platform/ui/UiTestSupport.h"
 #include "DlgTestSupport.h"
 #include "platform/ui/UIMessageCore.h"
+#include "platform/ui/UIText.h"
 #include "ui/AdvertLayout.h"
 #include "ui/TextFit.h"
 
@@ -9,6 +10,9 @@ namespace kestrova::uitest {
 namespace {
 
 using Slide = DlgTest;
+
+constexpr std::uint32_t kTitleBlue = 0xFF6E85D5;
+constexpr std::uint32_t kBodyWhite = 0xFFFAFBFF;
 
 // The text's height as the window measures it: the label's font, 280 wide.
 int measured(TestDlg& d, const std::wstring& text) {
@@ -58,6 +62,64 @@ TEST_F(Slide, TextWindowGrowsWithItsWrappedTextUpToTheWorkArea) {
     std::wstring kept = shown.substr(0, shown.size() - 1);
     EXPECT_EQ(text.compare(0, kept.size(), kept), 0) << "the beginning of the text, unchanged";
     EXPECT_NE(kept.back(), L'\n') << "the ellipsis ends the last line, not a line of its own";
+}
+
+// Answers as large as the server may send: the work is laid out for what can show (a
+// quarter of one input at most, counted in characters laid out), the window is as tall as
+// the work area, the text ends its last whole line with "…" and the title keeps its row.
+TEST_F(Slide, A400KilobyteTitleAndTextFillTheWorkAreaInBoundedWork) {
+    ASSERT_NE(create(), nullptr);
+    std::wstring title, text;
+    while (title.size() < 400'000)
+        title += L"A very long advert title ";
+    while (text.size() < 400'000)
+        text += L"words of a very long advert text ";
+    std::size_t laidOut = 0;
+    ui::setLayoutObserver([&](std::size_t characters) { laidOut += characters; });
+    dlg->ShowTextAdvert(title.c_str(), text.c_str(), L"");
+    dlg->pm().UpdateLayout();
+    Frame frame(dlg->pm(), 320, dlg->height());
+    ui::setLayoutObserver({});
+    EXPECT_LT(laidOut, 100'000u);
+
+    const std::wstring shown = dlg->pm().FindControl(L"msgLabel")->GetText().str();
+    const int line = measured(*dlg, L"x");
+    EXPECT_EQ(rect().right - rect().left, 320);
+    EXPECT_LE(dlg->height(), 1040);
+    EXPECT_GT(dlg->height(), 1040 - line) << "as tall as the work area, to a line";
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), L'\u2026');
+
+    // Pixels that are not the background: white on the title band, grey on the body.
+    auto inked = [&](int x, int y, std::uint32_t ground) {
+        return !near(frame.pixel(x, y), ground, 40);
+    };
+    auto rowInked = [&](int y, int from, int to, std::uint32_t ground) {
+        for (int x = from; x < to; ++x)
+            if (inked(x, y, ground))
+                return true;
+        return false;
+    };
+    int titleTop = 30, titleBottom = 0, titleRight = 0;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 20; x < 290; ++x) {
+            if (inked(x, y, kTitleBlue)) {
+                titleTop = std::min(titleTop, y);
+                titleBottom = y;
+                titleRight = std::max(titleRight, x);
+            }
+        }
+    }
+    EXPECT_GT(titleTop, 3) << "one row, centred on the band";
+    EXPECT_LT(titleBottom, 26);
+    EXPECT_GT(titleRight, 260) << "the row is filled to its end";
+    const int textBottom = 50 + measured(*dlg, shown);
+    bool lastLine = false;
+    for (int y = textBottom - line; y < textBottom; ++y)
+        lastLine = lastLine || rowInked(y, 22, 298, kBodyWhite);
+    EXPECT_TRUE(lastLine) << "the last line is drawn";
+    for (int y = textBottom + 2; y < dlg->height() - 8; ++y)
+        EXPECT_FALSE(rowInked(y, 22, 298, kBodyWhite)) << "nothing below the last line, row " << y;
 }
 
 // A JPEG larger than the work area, decoded at 4/8 (its pixels fewer than its size), is

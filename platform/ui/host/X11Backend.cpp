@@ -144,7 +144,7 @@ bool X11Backend::createWindow(HWND handle, const NativeWindowParams& params) {
         if (const Native* owner = find(params.owner))
             XSetTransientForHint(d, w.xid, owner->xid);
     }
-    m_windows[handle] = w;
+    m_windows[handle] = std::move(w);
     XFlush(d);
     return true;
 }
@@ -273,6 +273,10 @@ void X11Backend::showWindow(HWND handle, bool show, bool topmost) {
     w->topmost = w->topmost || topmost;
     w->visible = true;
     mapWhenOnScreen(handle, *w);
+    // A window shown below the screen (the slide's start) renders its frame and cuts its
+    // shape now, so that the step that brings it on screen only maps it.
+    if (Native* still = find(handle); still && !still->mapped && still->dirty)
+        paint(handle, *still);
     if (Native* still = find(handle); still && still->mapped)
         raise(*still);
     XFlush(d);

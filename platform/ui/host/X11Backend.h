@@ -53,6 +53,7 @@ private:
         Colormap colormap = None;
         const TImageInfo* image = nullptr;
         RECT borders{};
+        SurfacePtr frame;  // device pixels, drawn once per size
     };
     struct Native {
         Window xid = None;
@@ -64,7 +65,8 @@ private:
         bool visible = false;  // shown as the library sees it
         bool mapped = false;   // shown on the X server
         bool topmost = false;
-        bool dirty = true;
+        bool dirty = true;  // the library has something new to render
+        RECT exposed{};     // device pixels the screen lost, to copy from the frame again
         bool presented = false;
         RECT rect{};  // design pixels, screen coordinates
         Shadow shadow;
@@ -92,6 +94,7 @@ private:
     void mapWhenOnScreen(HWND handle, Native& w);
     void paint(HWND handle, Native& w);
     void paintShadow(Native& w);
+    void exposeShadow(Native& w, const RECT& area);
     void applyShape(Native& w, cairo_surface_t* frame);
     void raise(Native& w);
     void paintDirty();

@@ -7,10 +7,15 @@
 
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UITrace.h"
+#include "platform/ui/UIWinApi.h"
 #include "platform/ui/host/X11Backend.h"
 
 namespace kestrova::ui::x11 {
 namespace {
+
+RECT exposedArea(const XExposeEvent& ev) {
+    return RECT{ev.x, ev.y, ev.x + ev.width, ev.y + ev.height};
+}
 
 WPARAM virtualKey(KeySym sym) {
     if (sym == XK_Return || sym == XK_KP_Enter)
@@ -101,10 +106,12 @@ void X11Backend::handleEvent(XEvent& ev) {
             keepTopmostOnTop();
         return;
     }
+    // Read only for an exposure: the event's other kinds hold other fields there.
+    const RECT exposed = ev.type == Expose ? exposedArea(ev.xexpose) : RECT{};
     if (ev.type == Expose) {
         for (auto& [owner, native] : m_windows) {
-            if (native.shadow.xid == ev.xexpose.window && ev.xexpose.count == 0)
-                paintShadow(native);
+            if (native.shadow.xid == ev.xexpose.window)
+                exposeShadow(native, exposed);
         }
     }
     HWND handle = handleOf(ev.xany.window);
@@ -114,7 +121,8 @@ void X11Backend::handleEvent(XEvent& ev) {
     auto pt = [&](int x, int y) { return MAKELPARAM(design(x), design(y)); };
     switch (ev.type) {
         case Expose:
-            w->dirty = true;
+            // Copied from the kept frame at the next paint, not rendered again.
+            UnionRect(&w->exposed, &w->exposed, &exposed);
             break;
         case VisibilityNotify:
             if (w->topmost && ev.xvisibility.state != VisibilityUnobscured) {

@@ -1,6 +1,8 @@
-// Drawing native windows: frames rendered by the library into an image at the screen's
-// scale, put on the window; the shape cut from the frame's alpha where there is no
-// compositor; the window icon; the shadow window.
+// Drawing native windows: each window's frame, kept by the library, put on the window
+// where it changed or where the screen lost it (an exposure: a move that brings a strip on
+// screen, a window that went away from above it), never rendered again for either; the
+// shape cut from the frame's alpha where there is no compositor; the window icon; the
+// shadow window, drawn once per size.
 #include <X11/Xatom.h>
 #include <X11/extensions/shape.h>
 #include <cairo-xlib.h>
@@ -10,20 +12,22 @@
 
 #include "platform/ui/UIMessageCore.h"
 #include "platform/ui/UIPainter.h"
+#include "platform/ui/UIWinApi.h"
 #include "platform/ui/host/X11Backend.h"
 
 namespace kestrova::ui::x11 {
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-
-void present(Display* d, Window xid, Visual* visual, cairo_surface_t* frame) {
+// Copies area (device pixels) of frame onto the window.
+void present(Display* d, Window xid, Visual* visual, cairo_surface_t* frame, const RECT& area) {
+    if (IsRectEmpty(&area)) {
+        return;
+    }
     int w = cairo_image_surface_get_width(frame), h = cairo_image_surface_get_height(frame);
     SurfacePtr target(cairo_xlib_surface_create(d, xid, visual, w, h));
     cairo_t* cr = cairo_create(target.get());
+    cairo_rectangle(cr, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    cairo_clip(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, frame, 0, 0);
     cairo_paint(cr);
@@ -31,24 +35,26 @@ void present(Display* d, Window xid, Visual* visual, cairo_surface_t* frame) {
     cairo_surface_flush(target.get());
 }
 
+RECT wholeOf(cairo_surface_t* frame) {
+    return RECT{0, 0, cairo_image_surface_get_width(frame), cairo_image_surface_get_height(frame)};
+}
+
 }  // namespace
 
 void X11Backend::paint(HWND handle, Native& w) {
     w.dirty = false;
-    int width = std::max(1, dev(w.rect.right - w.rect.left));
-    int height = std::max(1, dev(w.rect.bottom - w.rect.top));
-    SurfacePtr frame(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    cairo_t* cr = cairo_create(frame.get());
-    cairo_scale(cr, m_screen->scale(), m_screen->scale());
-    paintWindow(handle, cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(frame.get());
+    FramePaint frame;
+    frame.scale = m_screen->scale();
+    const bool painted = paintFrame(handle, frame);
     Native* still = find(handle);  // painting runs window code, which may close the window
-    if (!still)
+    if (!still || !painted)
         return;
-    if (!still->argb && !still->managed)
-        applyShape(*still, frame.get());
-    present(m_screen->display(), still->xid, still->visual, frame.get());
+    if (!IsRectEmpty(&frame.changed) && !still->argb && !still->managed)
+        applyShape(*still, frame.frame);
+    RECT area{};
+    UnionRect(&area, &frame.changed, &still->exposed);
+    still->exposed = RECT{};
+    present(m_screen->display(), still->xid, still->visual, frame.frame, area);
     if (!still->presented && still->mapped) {
         still->presented = true;
         if (m_presented)
@@ -59,7 +65,7 @@ void X11Backend::paint(HWND handle, Native& w) {
 void X11Backend::paintDirty() {
     std::vector<HWND> dirty;
     for (auto& [handle, w] : m_windows) {
-        if (w.dirty && w.mapped)
+        if ((w.dirty || !IsRectEmpty(&w.exposed)) && w.mapped)
             dirty.push_back(handle);
     }
     for (HWND handle : dirty) {
@@ -167,6 +173,7 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
     }
     w->shadow.image = image;
     w->shadow.borders = borders;
+    w->shadow.frame.reset();
     paintShadow(*w);
     if (w->mapped) {
         XMapWindow(d, w->shadow.xid);
@@ -175,6 +182,8 @@ bool X11Backend::setShadow(HWND parent, const TImageInfo* image, const RECT& bor
     return true;
 }
 
+// The shadow moves with its window; its pixels are drawn again only when its size (or
+// its picture) changes, and an exposure copies them from the kept frame.
 void X11Backend::paintShadow(Native& w) {
     if (!w.shadow.xid || !w.shadow.image)
         return;
@@ -186,8 +195,12 @@ void X11Backend::paintShadow(Native& w) {
     Display* d = m_screen->display();
     XMoveResizeWindow(d, w.shadow.xid, dev(outer.left), dev(outer.top),
                       static_cast<unsigned>(width), static_cast<unsigned>(height));
-    SurfacePtr frame(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    cairo_t* cr = cairo_create(frame.get());
+    cairo_surface_t* kept = w.shadow.frame.get();
+    if (kept && cairo_image_surface_get_width(kept) == width &&
+        cairo_image_surface_get_height(kept) == height)
+        return;
+    w.shadow.frame.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    cairo_t* cr = cairo_create(w.shadow.frame.get());
     cairo_scale(cr, m_screen->scale(), m_screen->scale());
     {
         HDC__ dc(cr);
@@ -198,8 +211,15 @@ void X11Backend::paintShadow(Native& w) {
                           RECT{0, 0, outer.right - outer.left, outer.bottom - outer.top}, spec);
     }
     cairo_destroy(cr);
-    cairo_surface_flush(frame.get());
-    present(d, w.shadow.xid, m_screen->argbVisual(), frame.get());
+    cairo_surface_flush(w.shadow.frame.get());
+    present(d, w.shadow.xid, m_screen->argbVisual(), w.shadow.frame.get(),
+            wholeOf(w.shadow.frame.get()));
+}
+
+void X11Backend::exposeShadow(Native& w, const RECT& area) {
+    if (w.shadow.frame)
+        present(m_screen->display(), w.shadow.xid, m_screen->argbVisual(), w.shadow.frame.get(),
+                area);
 }
 
 }  // namespace kestrova::ui::x11

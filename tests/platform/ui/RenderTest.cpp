@@ -1,6 +1,11 @@
 // Offscreen rendering of the pop-up layout, checked pixel by pixel, including the close
-// button's hover and pressed pictures and the title's CJK text.
+// button's hover and pressed pictures and the title's CJK text, and which controls a paint
+// renders into the kept frame.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "platform/ui/UIlib.h"
@@ -62,6 +67,56 @@ TEST_F(RenderTest, HoverAndPressTurnTheCrossBlueAndLeavingRestoresIt) {
     EXPECT_TRUE(near(crossCentre(), kCrossGrey, 6)) << hex(crossCentre());
     send(WM_LBUTTONUP, POINT{200, 100});
     EXPECT_TRUE(near(crossCentre(), kCrossGrey, 6)) << hex(crossCentre());
+}
+
+// The window keeps its frame: a paint renders only what changed since the last one, with
+// the containers under it (main_tab holds the text).
+TEST_F(RenderTest, APaintRendersOnlyTheControlsWhoseLookChanged) {
+    std::vector<std::wstring> named;
+    int rendered = 0;
+    pm->SetPaintObserver([&](const CControlUI& control) {
+        ++rendered;
+        if (!control.GetName().IsEmpty())
+            named.push_back(control.GetName().str());
+    });
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::wstring> named;
+        bool anything;
+    } steps[] = {
+        {"first paint", [] {}, {L"title", L"closeBtn", L"main_tab", L"msgLabel"}, true},
+        {"again without a change", [] {}, {}, false},
+        {"pointer onto the cross", [&] { send(WM_MOUSEMOVE, kCrossCentre); }, {L"closeBtn"}, true},
+        {"pointer moves on the cross",
+         [&] {
+             send(WM_MOUSEMOVE, POINT{306, 16});
+         },
+         {},
+         false},
+        {"advert text set",
+         [&] { pm->FindControl(L"msgLabel")->SetText(L"New text"); },
+         {L"main_tab", L"msgLabel"},
+         true},
+        {"pointer off the cross",
+         [&] {
+             send(WM_MOUSEMOVE, POINT{200, 100});
+         },
+         {L"closeBtn"},
+         true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        named.clear();
+        rendered = 0;
+        Frame frame(*pm, 320, 180);
+        EXPECT_EQ(named, step.named);
+        EXPECT_EQ(rendered > 0, step.anything) << rendered << " controls rendered";
+        // Whatever was rendered, the frame shows the whole window as it now is.
+        EXPECT_TRUE(near(frame.pixel(5, 15), kTitleBlue, 6)) << hex(frame.pixel(5, 15));
+        EXPECT_TRUE(near(frame.pixel(160, 150), kBodyWhite, 6)) << hex(frame.pixel(160, 150));
+    }
 }
 
 TEST_F(RenderTest, HiddenTabPageIsNotDrawn) {
