@@ -8,6 +8,8 @@
 //   kestrova::ui::installBackend(kestrova::ui::createX11Backend());
 #pragma once
 
+#include <chrono>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +18,13 @@
 #include "platform/ui/UIRender.h"
 
 namespace kestrova::ui {
+
+// A wait for ppoll; timeout is not negative.
+inline timespec toTimespec(std::chrono::microseconds timeout) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    return timespec{static_cast<time_t>(seconds.count()),
+                    static_cast<long>((timeout - seconds).count() * 1000)};
+}
 
 struct NativeWindowParams {
     std::wstring caption;
@@ -74,10 +83,12 @@ public:
     // image removes it. False when this screen has no shadows.
     virtual bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) = 0;
 
-    // Waits up to timeoutMs (-1: until something happens) for native events and turns
+    // Waits up to timeout (negative: until something happens) for native events and turns
     // them into window messages, painting what was invalidated. Returns early, too, when
-    // watchedFd (unless it is -1) is readable; the backend does not read it.
-    virtual void waitForEvents(int timeoutMs, int watchedFd) = 0;
+    // watchedFd (unless it is -1) is readable; the backend does not read it. The timeout
+    // is finer than a millisecond because the slide's shortest tick is one: rounding the
+    // wait up to whole milliseconds would stretch every such tick by a fraction of one.
+    virtual void waitForEvents(std::chrono::microseconds timeout, int watchedFd) = 0;
     // Breaks a waitForEvents in progress (a message was posted from a callback).
     virtual void wake() {}
 };

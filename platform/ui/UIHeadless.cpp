@@ -61,14 +61,15 @@ bool HeadlessBackend::setShadow(HWND parent, const TImageInfo* image, const RECT
     return true;
 }
 
-void HeadlessBackend::waitForEvents(int timeoutMs, int watchedFd) {
+void HeadlessBackend::waitForEvents(std::chrono::microseconds timeout, int watchedFd) {
     // Without timers an idle loop would spin; a short nap keeps it cheap.
-    int ms = timeoutMs < 0 ? 10 : timeoutMs;
+    const auto wait = timeout.count() < 0 ? std::chrono::microseconds(10'000) : timeout;
     if (watchedFd >= 0) {
         pollfd watched{watchedFd, POLLIN, 0};
-        ::poll(&watched, 1, ms);
-    } else if (ms > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        const timespec limit = toTimespec(wait);
+        ::ppoll(&watched, 1, &limit, nullptr);
+    } else if (wait.count() > 0) {
+        std::this_thread::sleep_for(wait);
     }
 }
 

@@ -39,7 +39,7 @@ public:
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
     // Nothing can happen without a display: just let the time pass, or wait for the
     // watched descriptor.
-    void waitForEvents(int timeoutMs, int watchedFd) override;
+    void waitForEvents(std::chrono::microseconds timeout, int watchedFd) override;
 
     void setMonitor(const RECT& rc) { m_monitor = rc; }
     void setWorkArea(std::optional<RECT> rc) { m_workArea = rc; }

@@ -123,16 +123,17 @@ void fireDueTimers() {
     }
 }
 
-int millisUntilNextTimer() {
+// Negative without timers.
+std::chrono::microseconds timeUntilNextTimer() {
     if (core().timers.empty()) {
-        return -1;
+        return std::chrono::microseconds(-1);
     }
     auto next = Clock::time_point::max();
     for (auto& [key, timer] : core().timers) {
         next = std::min(next, timer.due);
     }
-    auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-    return wait < 0 ? 0 : static_cast<int>(wait);
+    auto wait = std::chrono::ceil<std::chrono::microseconds>(next - Clock::now());
+    return std::max(wait, std::chrono::microseconds(0));
 }
 
 void callWatchIfReadable() {
@@ -319,9 +320,10 @@ bool pumpMessages(int maxWaitMs) {
     if (core().quit) {
         return false;
     }
-    int wait = core().posted.empty() ? millisUntilNextTimer() : 0;
-    if (maxWaitMs >= 0 && (wait < 0 || wait > maxWaitMs)) {
-        wait = maxWaitMs;
+    auto wait = core().posted.empty() ? timeUntilNextTimer() : std::chrono::microseconds(0);
+    const std::chrono::microseconds most = std::chrono::milliseconds(maxWaitMs);
+    if (maxWaitMs >= 0 && (wait.count() < 0 || wait > most)) {
+        wait = most;
     }
     backend().waitForEvents(wait, core().watchedFd);
     callWatchIfReadable();

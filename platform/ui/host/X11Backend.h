@@ -38,7 +38,7 @@ public:
     bool isCompositing() const override { return m_screen->compositing(); }
     bool isFullScreenActive() const override { return m_screen->activeWindowFullScreen(); }
     bool setShadow(HWND parent, const TImageInfo* image, const RECT& borders) override;
-    void waitForEvents(int timeoutMs, int watchedFd) override;
+    void waitForEvents(std::chrono::microseconds timeout, int watchedFd) override;
     void wake() override;
 
     // The native window of a library window (for tests and tools), or None.

@@ -35,7 +35,7 @@ WPARAM virtualKey(KeySym sym) {
 
 }  // namespace
 
-void X11Backend::waitForEvents(int timeoutMs, int watchedFd) {
+void X11Backend::waitForEvents(std::chrono::microseconds timeout, int watchedFd) {
     Display* d = m_screen->display();
     processPending();
     paintDirty();
@@ -44,7 +44,9 @@ void X11Backend::waitForEvents(int timeoutMs, int watchedFd) {
         // A descriptor below 0 is left out by poll itself.
         pollfd fds[3] = {
             {ConnectionNumber(d), POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}, {watchedFd, POLLIN, 0}};
-        poll(fds, 3, timeoutMs);
+        const bool forever = timeout.count() < 0;
+        const timespec limit = toTimespec(forever ? std::chrono::microseconds(0) : timeout);
+        ppoll(fds, 3, forever ? nullptr : &limit, nullptr);
         if (m_wakePipe[0] >= 0 && (fds[1].revents & POLLIN)) {
             char drain[64];
             while (read(m_wakePipe[0], drain, sizeof drain) > 0) {
