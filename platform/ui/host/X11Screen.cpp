@@ -161,8 +161,16 @@ std::vector<RECT> X11Screen::outputMonitors() const {
     return found;
 }
 
+// A panel that changes is followed within kWorkAreaKeptFor, about a tick of the slowest
+// slide; an unknown area is asked again at once, since callers retry while a window
+// manager starts.
 std::optional<RECT> X11Screen::workArea() const {
-    return m_workAreas.read(primaryMonitor());
+    const auto now = std::chrono::steady_clock::now();
+    if (m_keptWorkArea && now - m_workAreaReadAt < kWorkAreaKeptFor)
+        return m_keptWorkArea;
+    m_keptWorkArea = m_workAreas.read(primaryMonitor());
+    m_workAreaReadAt = now;
+    return m_keptWorkArea;
 }
 
 bool X11Screen::activeWindowFullScreen() const {

@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,8 +46,11 @@ public:
     // outputs that show something, else the whole screen. The primary one comes first.
     std::vector<RECT> monitors() const;
     RECT primaryMonitor() const { return monitors().front(); }
-    // The primary monitor's work area (see X11WorkArea.h).
+    // The primary monitor's work area (see X11WorkArea.h). A known area is kept for
+    // kWorkAreaKeptFor: reading it takes several round trips to the server, and a slide
+    // asks on every tick, up to once a millisecond.
     std::optional<RECT> workArea() const;
+    static constexpr std::chrono::milliseconds kWorkAreaKeptFor{8};
     // Whether the active window (_NET_ACTIVE_WINDOW) is full-screen
     // (_NET_WM_STATE_FULLSCREEN) on the primary monitor.
     bool activeWindowFullScreen() const;
@@ -67,6 +71,8 @@ private:
     Atom m_compositorSelection = None;
     int m_randrMinor = -1;  // -1: no RandR
     mutable WorkAreaReader m_workAreas;
+    mutable std::optional<RECT> m_keptWorkArea;
+    mutable std::chrono::steady_clock::time_point m_workAreaReadAt;
 };
 
 // Scale factor for an Xft.dpi value: dpi / 96, 1 when unset or unreasonable.
