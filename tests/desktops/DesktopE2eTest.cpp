@@ -139,6 +139,32 @@ std::uint32_t pixelOf(const fs::path& png, int x, int y) {
     return x < picture.w && y < picture.h ? picture.at(x, y) & 0xFFFFFF : 1;
 }
 
+// Whether two colours (no alpha) differ by at most tolerance in each channel.
+bool nearColour(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+// Weston's picture of the screen, taken now into dir (earlier ones removed), if it came.
+std::optional<fs::path> westonScreenshot(const fs::path& dir) {
+    auto isShot = [](const fs::path& p) {
+        return p.filename().string().starts_with("wayland-screenshot");
+    };
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (isShot(entry.path()))
+            fs::remove(entry.path());
+    }
+    test::runCommand("cd '" + dir.string() + "' && weston-screenshooter 2>&1");
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (isShot(entry.path()))
+            return entry.path();
+    }
+    return std::nullopt;
+}
+
 // A window the compositor draws late shows nothing where X says it rests. Weston 10 puts a
 // new Xwayland override-redirect surface on an output only in its next repaint of the
 // screen, and its first commit schedules none, so the advert is drawn when anything else
@@ -155,36 +181,18 @@ TEST_F(Weston, TheCompositorDrawsTheAdvertOnceItRepaints) {
     // Xwayland keeps no picture of the screen; the band's colour is the skin's own.
     const fs::path skin = fs::path(std::getenv("KESTROVA_SOURCE_DIR")) / "ui/skin/float_bg.png";
     const std::uint32_t band = pixelOf(skin, 10, 10);
-    auto drawn = [&] {
-        for (const auto& entry : fs::directory_iterator(sandbox.dir())) {
-            if (entry.path().filename().string().starts_with("wayland-screenshot"))
-                fs::remove(entry.path());
-        }
-        bool shot = false;
-        test::runCommand("cd '" + sandbox.dir().string() + "' && weston-screenshooter 2>&1", &shot);
-        for (const auto& entry : fs::directory_iterator(sandbox.dir())) {
-            if (!entry.path().filename().string().starts_with("wayland-screenshot"))
-                continue;
-            const std::uint32_t pixel = pixelOf(entry.path(), g.x + 10, g.y + 10);
-            bool near = true;
-            for (int shift : {0, 8, 16}) {
-                const int d = int((pixel >> shift) & 0xFF) - int((band >> shift) & 0xFF);
-                near = near && d >= -24 && d <= 24;
-            }
-            if (!near)
-                fs::copy_file(entry.path(), sandbox.dir() / "weston-last.png",
-                              fs::copy_options::overwrite_existing);
-            return near;
-        }
-        return false;
-    };
-    const bool seen = waitFor(drawn, 1s);
+    std::optional<fs::path> shot;
+    const bool seen = waitFor(
+        [&] {
+            shot = westonScreenshot(sandbox.dir());
+            return shot && nearColour(pixelOf(*shot, g.x + 10, g.y + 10), band, 24);
+        },
+        1s);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - rested).count();
     EXPECT_TRUE(seen) << "the compositor had not drawn the advert a second after it rested";
-    if (!seen && fs::exists(sandbox.dir() / "weston-last.png"))
-        fs::copy_file(sandbox.dir() / "weston-last.png",
-                      fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "weston-failed.png",
+    if (!seen && shot)
+        fs::copy_file(*shot, fs::path(std::getenv("KESTROVA_BINARY_DIR")) / "weston-failed.png",
                       fs::copy_options::overwrite_existing);
     std::printf("weston: the advert was in the compositor's picture %lld ms after it rested\n",
                 static_cast<long long>(ms));
